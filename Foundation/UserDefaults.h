@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace kestrune {
+
+// The application's preferences: a typed key-value store kept in one JSON file.
+//
+// Values keep their type (boolean, integer, double, text, data, date, arrays and dictionaries
+// of those), so that a reader can tell a stored `true` from the number 1 or the text "80"
+// from the number 80. Every change is written back soon after, atomically, with mode 0600.
+// A file that cannot be understood is moved aside and the store starts empty; it is never
+// overwritten.
+class UserDefaults : public QObject {
+    Q_OBJECT
+
+public:
+    explicit UserDefaults(const QString& filePath, QObject* parent = nullptr);
+    ~UserDefaults() override;
+
+    // $XDG_CONFIG_HOME/Kestrune/defaults.json
+    static QString standardFilePath();
+
+    QString filePath() const { return m_filePath; }
+
+    // Set when the file could not be used at start: why, and where the old file now lies
+    // (empty when it could not be moved; the store then never writes the file).
+    QString loadError() const { return m_loadError; }
+    QString quarantinedPath() const { return m_quarantinedPath; }
+    // The reason of the last failed write, empty after a successful one.
+    QString lastWriteError() const { return m_lastWriteError; }
+
+    // The stored value as it is (invalid when absent). Integers come back as qint64.
+    QVariant object(const QString& key) const;
+    bool contains(const QString& key) const { return m_values.contains(key); }
+    QStringList keys() const { return m_values.keys(); }
+
+    // Stores a value: bool, any integer type, float/double, QString, QByteArray, QDateTime,
+    // QStringList, QVariantList and QVariantMap of these. An invalid QVariant removes the key.
+    // Values of other types are refused (returns false, nothing changes).
+    bool set(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    // Lenient typed reads, for keys whose exact type does not matter to the caller:
+    // a bool also reads a number (non-zero) or the text "true"/"yes"/"1"; numbers read
+    // each other and numeric text; absent or other types give false, 0 or nothing.
+    bool boolean(const QString& key) const;
+    qint64 integer(const QString& key) const;
+    double real(const QString& key) const;
+    std::optional<QString> string(const QString& key) const;      // text, or a number's text
+    std::optional<QStringList> stringArray(const QString& key) const; // only if every item is text
+    std::optional<QByteArray> data(const QString& key) const;
+    std::optional<QVariantList> array(const QString& key) const;
+    std::optional<QVariantMap> dictionary(const QString& key) const;
+
+    // Writes pending changes now. Returns false when the file could not be written.
+    bool synchronize();
+
+signals:
+    void changed(const QString& key);
+
+private:
+    void load();
+    void scheduleWrite();
+
+    QString m_filePath;
+    QVariantMap m_values;
+    bool m_dirty = false;
+    bool m_writeScheduled = false;
+    bool m_writable = true;
+    QString m_loadError;
+    QString m_quarantinedPath;
+    QString m_lastWriteError;
+};
+
+} // namespace kestrune
