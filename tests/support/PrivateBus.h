@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+
+namespace kestrune::test {
+
+// A D-Bus daemon of the test's own, so that test programs running in parallel never meet
+// on a shared bus. Child processes reach it through DBUS_SESSION_BUS_ADDRESS=address().
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    bool isRunning() const { return !m_address.isEmpty(); }
+    QString address() const { return m_address; }
+    // A new connection to the bus under its own name (each one a separate peer).
+    QDBusConnection connect(const QString& name);
+    // The environment for a child process that should use this bus as its session bus.
+    QProcessEnvironment environment() const;
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_connections;
+};
+
+} // namespace kestrune::test

@@ -1,0 +1,23 @@
+#include "tests/support/PrivateBus.h"
+
+#include <QDBusConnectionInterface>
+
+#include <gtest/gtest.h>
+
+using kestrune::test::PrivateBus;
+
+TEST(PrivateBus, GivesEachTestItsOwnBus)
+{
+    PrivateBus first;
+    PrivateBus second;
+    ASSERT_TRUE(first.isRunning());
+    ASSERT_TRUE(second.isRunning());
+    EXPECT_NE(first.address(), second.address());
+
+    QDBusConnection a = first.connect("a");
+    QDBusConnection b = second.connect("b");
+    ASSERT_TRUE(a.isConnected());
+    ASSERT_TRUE(a.registerService("org.kestrune.selftest"));
+    // The same name is free on the other bus.
+    EXPECT_TRUE(b.registerService("org.kestrune.selftest"));
+}
