@@ -10,7 +10,7 @@ namespace kestrune {
 
 namespace {
 
-struct Spec {
+struct Conversion {
     int position = 0;      // 1-based argument index
     QString flags;
     QString width;
@@ -50,22 +50,22 @@ bool isConversion(QChar c)
     return QStringLiteral("diuxXofFeEgGaA@scC").contains(c);
 }
 
-// Parses the specs of a pattern; "%%" is not a spec. A malformed tail ends the scan.
-std::vector<Spec> parse(const QString& pattern)
+// Parses the conversions of a pattern ("%%" becomes a literal one). A malformed tail ends the scan.
+std::vector<Conversion> parse(const QString& pattern)
 {
-    std::vector<Spec> specs;
+    std::vector<Conversion> conversions;
     int nextPosition = 1;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         if (pattern[i] != u'%')
             continue;
-        Spec spec;
-        spec.begin = i;
+        Conversion conv;
+        conv.begin = i;
         qsizetype j = i + 1;
         if (j < pattern.size() && pattern[j] == u'%') {
-            spec.conversion = u'%';
-            spec.position = -1;
-            spec.end = j + 1;
-            specs.push_back(spec);
+            conv.conversion = u'%';
+            conv.position = -1;
+            conv.end = j + 1;
+            conversions.push_back(conv);
             i = j;
             continue;
         }
@@ -74,56 +74,56 @@ std::vector<Spec> parse(const QString& pattern)
         while (k < pattern.size() && pattern[k].isDigit())
             ++k;
         if (k > j && k < pattern.size() && pattern[k] == u'$') {
-            spec.position = pattern.mid(j, k - j).toInt();
+            conv.position = pattern.mid(j, k - j).toInt();
             j = k + 1;
         }
         while (j < pattern.size() && QStringLiteral("-+ 0#'").contains(pattern[j]))
-            spec.flags += pattern[j++];
+            conv.flags += pattern[j++];
         while (j < pattern.size() && pattern[j].isDigit())
-            spec.width += pattern[j++];
+            conv.width += pattern[j++];
         if (j < pattern.size() && pattern[j] == u'.') {
-            spec.precision += pattern[j++];
+            conv.precision += pattern[j++];
             while (j < pattern.size() && pattern[j].isDigit())
-                spec.precision += pattern[j++];
+                conv.precision += pattern[j++];
         }
         while (j < pattern.size() && QStringLiteral("hlqLzjt").contains(pattern[j]))
-            spec.length += pattern[j++];
+            conv.length += pattern[j++];
         if (j >= pattern.size() || !isConversion(pattern[j]))
             break;
-        spec.conversion = pattern[j];
-        spec.end = j + 1;
-        if (spec.position == 0)
-            spec.position = nextPosition++;
-        specs.push_back(spec);
+        conv.conversion = pattern[j];
+        conv.end = j + 1;
+        if (conv.position == 0)
+            conv.position = nextPosition++;
+        conversions.push_back(conv);
         i = j;
     }
-    return specs;
+    return conversions;
 }
 
-QString formatNumber(const Spec& spec, const QVariant& value)
+QString formatNumber(const Conversion& conv, const QVariant& value)
 {
-    const Kind kind = kindOf(spec.conversion);
-    QByteArray c = "%" + spec.flags.toLatin1() + spec.width.toLatin1() + spec.precision.toLatin1();
+    const Kind kind = kindOf(conv.conversion);
+    QByteArray c = "%" + conv.flags.toLatin1() + conv.width.toLatin1() + conv.precision.toLatin1();
     char buffer[512];
     int written = 0;
     if (kind == Kind::Double) {
-        c += spec.conversion.toLatin1();
+        c += conv.conversion.toLatin1();
         written = std::snprintf(buffer, sizeof buffer, c.constData(), value.toDouble());
     } else if (kind == Kind::Signed) {
         c += "ll";
-        c += spec.conversion.toLatin1();
+        c += conv.conversion.toLatin1();
         const long long v = value.typeId() == QMetaType::Double ? static_cast<long long>(value.toDouble())
                                                                 : value.toLongLong();
         written = std::snprintf(buffer, sizeof buffer, c.constData(), v);
     } else {
         c += "ll";
-        c += spec.conversion.toLatin1();
+        c += conv.conversion.toLatin1();
         // A negative value prints as its bit pattern of the declared width, as printf does.
         unsigned long long v = value.toULongLong();
         if (value.typeId() != QMetaType::ULongLong && value.typeId() != QMetaType::UInt) {
             const long long s = value.toLongLong();
             v = static_cast<unsigned long long>(s);
-            if (!spec.length.startsWith(u"ll") && !spec.length.startsWith(u'l') && !spec.length.startsWith(u'q'))
+            if (!conv.length.startsWith(u"ll") && !conv.length.startsWith(u'l') && !conv.length.startsWith(u'q'))
                 v &= 0xffffffffULL;
         }
         written = std::snprintf(buffer, sizeof buffer, c.constData(), v);
@@ -133,14 +133,14 @@ QString formatNumber(const Spec& spec, const QVariant& value)
     return QString::fromLatin1(buffer, qMin<int>(written, sizeof buffer - 1));
 }
 
-QString formatText(const Spec& spec, QString text)
+QString formatText(const Conversion& conv, QString text)
 {
-    if (!spec.precision.isEmpty())
-        text.truncate(spec.precision.mid(1).toInt());
-    const int width = spec.width.toInt();
+    if (!conv.precision.isEmpty())
+        text.truncate(conv.precision.mid(1).toInt());
+    const int width = conv.width.toInt();
     if (text.size() < width) {
         const QString pad(width - text.size(), u' ');
-        text = spec.flags.contains(u'-') ? text + pad : pad + text;
+        text = conv.flags.contains(u'-') ? text + pad : pad + text;
     }
     return text;
 }
@@ -155,9 +155,9 @@ QString Localized::text(const char* key)
 QStringList Localized::placeholders(const QString& pattern)
 {
     std::map<int, QString> byPosition;
-    for (const Spec& spec : parse(pattern))
-        if (spec.position > 0)
-            byPosition[spec.position] = QString::fromLatin1(kindName(kindOf(spec.conversion)));
+    for (const Conversion& conv : parse(pattern))
+        if (conv.position > 0)
+            byPosition[conv.position] = QString::fromLatin1(kindName(kindOf(conv.conversion)));
     QStringList result;
     for (const auto& [position, kind] : byPosition)
         result << QStringLiteral("%1:%2").arg(position).arg(kind);
@@ -168,28 +168,28 @@ QString Localized::printf(const QString& pattern, const QVariantList& args)
 {
     QString out;
     qsizetype copied = 0;
-    for (const Spec& spec : parse(pattern)) {
-        out += pattern.mid(copied, spec.begin - copied);
-        copied = spec.end;
-        if (spec.conversion == u'%') {
+    for (const Conversion& conv : parse(pattern)) {
+        out += pattern.mid(copied, conv.begin - copied);
+        copied = conv.end;
+        if (conv.conversion == u'%') {
             out += u'%';
             continue;
         }
-        if (spec.position < 1 || spec.position > args.size()) {
-            out += pattern.mid(spec.begin, spec.end - spec.begin);
+        if (conv.position < 1 || conv.position > args.size()) {
+            out += pattern.mid(conv.begin, conv.end - conv.begin);
             continue;
         }
-        const QVariant& value = args[spec.position - 1];
-        switch (kindOf(spec.conversion)) {
+        const QVariant& value = args[conv.position - 1];
+        switch (kindOf(conv.conversion)) {
         case Kind::Text:
-            out += formatText(spec, value.toString());
+            out += formatText(conv, value.toString());
             break;
         case Kind::Character:
-            out += formatText(spec, value.typeId() == QMetaType::QString ? value.toString().left(1)
+            out += formatText(conv, value.typeId() == QMetaType::QString ? value.toString().left(1)
                                                                      : QString(QChar(value.toInt())));
             break;
         default:
-            out += formatNumber(spec, value);
+            out += formatNumber(conv, value);
         }
     }
     out += pattern.mid(copied);

@@ -3,6 +3,9 @@
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace kestrune::test {
 
@@ -10,7 +13,11 @@ namespace kestrune::test {
 // on a shared bus. Child processes reach it through DBUS_SESSION_BUS_ADDRESS=address().
 class PrivateBus {
 public:
-    PrivateBus();
+    // Who may connect: only the user running the test (a session bus's usual rule), or
+    // every user, for tests that call from another user id.
+    enum class Users { Owner, Anyone };
+
+    explicit PrivateBus(Users users = Users::Owner);
     ~PrivateBus();
 
     PrivateBus(const PrivateBus&) = delete;
@@ -24,6 +31,7 @@ public:
     QProcessEnvironment environment() const;
 
 private:
+    std::unique_ptr<QTemporaryDir> m_configDir; // the bus configuration, for Users::Anyone
     QProcess m_daemon;
     QString m_address;
     QStringList m_connections;

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #include <cmath>
 
@@ -57,6 +59,29 @@ QString SimTree::backlightPath(const QString& root)
 QString SimTree::keyboardBacklightPath(const QString& root)
 {
     return root + QStringLiteral("/class/leds/kestrune::kbd_backlight");
+}
+
+QString SimTree::platformProfilePath(const QString& root)
+{
+    return root + QStringLiteral("/firmware/acpi/platform_profile");
+}
+
+QString SimTree::statePath(const QString& root, const QString& name)
+{
+    return root + QStringLiteral("/kestrune-sim/") + name;
+}
+
+bool SimTree::writeState(const QString& root, const QString& name, const QString& value, QString* error)
+{
+    const QString path = statePath(root, name);
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(value.toUtf8() + '\n') < 0 || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 QString SimTree::statusText(int capacityPercent, bool acOnline, const QString& activeBehaviour,
@@ -153,7 +178,14 @@ bool SimTree::create(const QString& root, const Options& o, QString* error)
         if (!writeFile(path + "/max_brightness", "2", error) || !writeFile(path + "/brightness", "1", error))
             return false;
     }
-    return true;
+    if (o.platformProfile) {
+        const QString path = platformProfilePath(root);
+        QDir().mkpath(QFileInfo(path).path());
+        if (!writeFile(path, "balanced", error)
+            || !writeFile(path + "_choices", "low-power balanced performance", error))
+            return false;
+    }
+    return writeState(root, QStringLiteral("load_watts"), QString::number(o.loadWatts), error);
 }
 
 } // namespace kestrune

@@ -34,6 +34,8 @@ public:
         std::optional<int> temperatureTenths = 301;
         bool backlight = true;
         bool keyboardBacklight = true;
+        // firmware/acpi/platform_profile, the simulated low power mode ("low-power" = on).
+        bool platformProfile = true;
     };
 
     static QString batteryName() { return QStringLiteral("BAT0"); }
@@ -43,6 +45,12 @@ public:
     static QString adapterPath(const QString& root);
     static QString backlightPath(const QString& root);
     static QString keyboardBacklightPath(const QString& root);
+    static QString platformProfilePath(const QString& root);
+    // The simulated machine's own state beside the sysfs folders (the load, the state of the
+    // stand-in system tools): <root>/kestrune-sim/<name>.
+    static QString statePath(const QString& root, const QString& name);
+    // Replaces a state file whole (readers never see half of it), creating its folder.
+    static bool writeState(const QString& root, const QString& name, const QString& value, QString* error = nullptr);
 
     // Creates the tree under `root` (which may exist). Returns false with `error` set when a
     // file cannot be written.

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "Foundation/Clock.h"
+#include "Kestrune/Storage/ActionOutcomeRecord.h"
+#include "Kestrune/Storage/BatterySample.h"
+#include "Kestrune/Storage/LocalCalendar.h"
+#include "Kestrune/Storage/PlugEventRecord.h"
+#include "Kestrune/Storage/PowerActionRecord.h"
+#include "Kestrune/Storage/SavingsDailyRecord.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+#include <memory>
+#include <optional>
+
+class QSqlQuery;
+
+namespace kestrune {
+
+// The application's history: battery samples, plug events, the action log, measured action
+// outcomes and the daily savings ledger, in one SQLite file.
+//
+// Everything runs on the main thread. Queries answer an empty list when the file cannot be
+// read; writes that fail are dropped, because history is a convenience the application
+// keeps working without. Each write reaches the file before it returns.
+class HistoryStore {
+public:
+    // The most samples `samples(since)` returns (about 12.7 days at one per 55 s): a chart
+    // over a longer period shows its most recent part.
+    static constexpr int sampleFetchLimit = 20000;
+    // The schema this build writes. A file of a newer schema is left alone.
+    static constexpr int schemaVersion = 1;
+
+    // $XDG_DATA_HOME/Kestrune/History.store
+    static QString defaultFilePath();
+
+    // Opens the store, creating its folder, file and tables as needed. Answers nothing, and
+    // the reason in `error`, when the folder cannot be made or the file cannot be used for
+    // reading and writing (corrupt, not a database, read-only, from a newer build); the file
+    // is then left as it was. `clock` stamps outcomes and places the pruning cutoff;
+    // `calendar` decides where a day of the savings ledger begins.
+    static std::unique_ptr<HistoryStore> open(const QString& filePath, QString* error = nullptr,
+        const Clock& clock = Clock::system(), LocalCalendar calendar = LocalCalendar());
+    ~HistoryStore();
+
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    QString filePath() const { return m_filePath; }
+
+    // Writes a record the caller made: a new one becomes a row (and takes that row as its
+    // identity), a stored one writes its attributes back to its row. False when nothing
+    // was written.
+    bool save(BatterySample& sample);
+    bool save(PlugEventRecord& event);
+    bool save(PowerActionRecord& action);
+
+    // The newest `sampleFetchLimit` samples at or after `since`, oldest first.
+    QList<BatterySample> samples(const QDateTime& since) const;
+    // For sync watermarks the bound is strict: the row at `since` was already handed out.
+    // These answer at most `limit` rows, none for a limit below 1.
+    QList<BatterySample> samples(const QDateTime& since, int limit) const;
+    QList<PlugEventRecord> plugEvents(const QDateTime& since) const;
+    QList<PlugEventRecord> plugEvents(const QDateTime& since, int limit) const;
+    QList<PowerActionRecord> powerActions(const QDateTime& since, int limit) const;
+    QList<ActionOutcomeRecord> actionOutcomes(const QDateTime& since, int limit) const;
+    // Newest first.
+    QList<PowerActionRecord> recentPowerActions(int limit) const;
+    // The ledger rows from the start of today back over days - 1 more (fixed 24 h steps),
+    // newest first.
+    QList<SavingsDailyRecord> recentSavings(int days, const QDateTime& now) const;
+
+    // The ledger row of the day that contains `now`, made when there is none. When the
+    // ledger cannot be read, a zero row that is not stored: making one then could give the
+    // day a second row and count its savings twice.
+    SavingsDailyRecord todaySavingsRecord(const QDateTime& now);
+    // Adds to today's row; `actionsCount` is the number of actions in force, and the row
+    // keeps the day's largest. Skipped when today's row cannot be read.
+    void accrueSavings(double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now);
+    void addActionOutcome(const QString& actionKey, double deltaW, bool valid);
+    // Deletes every row stamped before now - olderThanDays × 24 h.
+    void pruneOldData(int olderThanDays);
+
+private:
+    HistoryStore(QString filePath, QString connectionName, const Clock& clock, LocalCalendar calendar);
+    bool initialize(QString* error);
+
+    // Rows of one type matching `clause` (WHERE / ORDER BY / LIMIT with ? placeholders);
+    // nothing when the read failed, as opposed to an empty list when nothing matched.
+    template <typename Record>
+    std::optional<QList<Record>> fetch(const QString& clause, const QVariantList& values) const;
+    template <typename Record> bool saveRecord(Record& record);
+    // Runs one statement; the rows it changed, or nothing when it failed.
+    std::optional<int> exec(const QString& sql, const QVariantList& values = {}) const;
+    std::optional<qint64> insert(const QString& sql, const QVariantList& values) const;
+
+    template <typename Record> static Record read(const QSqlQuery& row);
+    static QVariantList values(const BatterySample& record);
+    static QVariantList values(const PlugEventRecord& record);
+    static QVariantList values(const PowerActionRecord& record);
+
+    QString m_filePath;
+    QString m_connectionName;
+    const Clock& m_clock;
+    LocalCalendar m_calendar;
+    QSqlDatabase m_db;
+};
+
+} // namespace kestrune

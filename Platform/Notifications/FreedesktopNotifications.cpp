@@ -1,0 +1,103 @@
+#include "Platform/Notifications/FreedesktopNotifications.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QPointer>
+#include <QVariantMap>
+
+#include <QCoro/QCoroDBusPendingCall>
+
+namespace kestrune {
+
+namespace {
+
+constexpr auto applicationName = "Kestrune";
+// The sound theme's name for an ordinary incoming notice.
+constexpr auto soundName = "message-new-instant";
+
+} // namespace
+
+FreedesktopNotifications::FreedesktopNotifications(QDBusConnection bus, QObject* parent)
+    : NotificationService(parent)
+    , m_bus(std::move(bus))
+{
+    const QString service = QString::fromLatin1(serviceName);
+    const QString path = QString::fromLatin1(objectPath);
+    const QString interface = QString::fromLatin1(interfaceName);
+    m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                  SLOT(onActionInvoked(uint, QString)));
+    m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                  SLOT(onNotificationClosed(uint, uint)));
+}
+
+void FreedesktopNotifications::post(const QString& requestId, const QString& title, const QString& body)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                                       QString::fromLatin1(interfaceName), QStringLiteral("Notify"));
+    QVariantMap hints;
+    hints.insert(QStringLiteral("sound-name"), QString::fromLatin1(soundName));
+    // A body click arrives as the "default" action; its label is not shown as a button.
+    const QStringList actions{QString::fromLatin1(defaultAction), QString()};
+    call << QString::fromLatin1(applicationName) << uint(0) << QString() << title << body << actions << hints
+         << int(-1);
+
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, requestId](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<uint> reply = *w;
+        if (reply.isError())
+            return;
+        m_requests.insert(reply.value(), requestId);
+    });
+}
+
+namespace {
+
+// A call to the bus daemon itself.
+QDBusMessage busCall(const char* method, const QVariantList& arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                       QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"),
+                                                       QString::fromLatin1(method));
+    call.setArguments(arguments);
+    return call;
+}
+
+} // namespace
+
+QCoro::Task<bool> FreedesktopNotifications::isAvailable()
+{
+    // Only values cross the awaits: the object may be gone when the answers come.
+    QDBusConnection bus = m_bus;
+    if (!bus.isConnected())
+        co_return false;
+    const QString name = QString::fromLatin1(serviceName);
+
+    // (No braced lists in coroutine bodies: g++ 12 cannot place their backing arrays there.)
+    QVariantList arguments;
+    arguments << name;
+    const QDBusPendingReply<bool> owned = co_await bus.asyncCall(busCall("NameHasOwner", arguments));
+    if (!owned.isError() && owned.value())
+        co_return true;
+    const QDBusPendingReply<QStringList> activatable =
+        co_await bus.asyncCall(busCall("ListActivatableNames", QVariantList()));
+    co_return !activatable.isError() && activatable.value().contains(name);
+}
+
+void FreedesktopNotifications::onActionInvoked(uint id, const QString& actionKey)
+{
+    // Ids are the service's, shared by every application: only ours are answered.
+    const auto it = m_requests.constFind(id);
+    if (it == m_requests.cend() || actionKey != QLatin1String(defaultAction))
+        return;
+    emit activated(it.value());
+}
+
+void FreedesktopNotifications::onNotificationClosed(uint id, uint /*reason*/)
+{
+    m_requests.remove(id);
+}
+
+} // namespace kestrune

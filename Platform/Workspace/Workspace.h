@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace kestrune {
+
+// An application as the desktop presents it. Either name may be unknown (empty).
+struct RunningApplication {
+    QString localizedName;   // the name the user knows it by
+    QString executablePath;  // the program file it runs
+
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// The user's desktop as the power saver needs it: which application is in front, and a
+// notice whenever another one comes to the front. Where the desktop cannot tell (no display,
+// a compositor that keeps it private), there is no frontmost application and no notice.
+class Workspace : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+
+signals:
+    // Another application came to the front.
+    void applicationActivated(const kestrune::RunningApplication& application);
+};
+
+} // namespace kestrune

@@ -1,0 +1,58 @@
+#include "Platform/BatteryRegistry/PowerSourceNotifier.h"
+#include "Platform/Sysfs/PowerSupplyTree.h"
+#include "tests/support/EventLoop.h"
+#include "tools/kestrune-sim/SimTree.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kestrune;
+using namespace std::chrono_literals;
+
+TEST(PowerSourceNotifierTest, AFolderTreeIsPolledForPlugAndChargingChanges)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(SimTree::create(root.path(), {}));
+    const QString adapter = SimTree::adapterPath(root.path());
+    const QString battery = SimTree::batteryPath(root.path());
+    PowerSourceNotifier notifier(root.path(), 20ms);
+    int changes = 0;
+    QObject::connect(&notifier, &PowerSourceNotifier::changed, [&] { ++changes; });
+    ASSERT_EQ(notifier.start(), PowerSourceNotifier::Mechanism::Poll);
+
+    ASSERT_TRUE(PowerSupplyTree::write(adapter, "online", "0\n"));
+    ASSERT_TRUE(test::waitUntil([&] { return changes == 1; }, 2000));
+    ASSERT_TRUE(PowerSupplyTree::write(battery, "status", "Not charging\n"));
+    ASSERT_TRUE(test::waitUntil([&] { return changes == 2; }, 2000));
+
+    // The charge moving is not a power-source change.
+    ASSERT_TRUE(PowerSupplyTree::write(battery, "capacity", "69\n"));
+    test::spin(100);
+    EXPECT_EQ(changes, 2);
+
+    notifier.stop();
+    ASSERT_TRUE(PowerSupplyTree::write(adapter, "online", "1\n"));
+    test::spin(100);
+    EXPECT_EQ(changes, 2) << "a stopped notifier stays quiet";
+
+    // The kernel's own tree is never polled where netlink can be had.
+    PowerSourceNotifier real(QStringLiteral("/sys/"), 20ms);
+    EXPECT_NE(real.start(), PowerSourceNotifier::Mechanism::None);
+}
+
+TEST(PowerSourceNotifierTest, OnlyPowerSupplyUeventsCount)
+{
+    const auto event = [](std::initializer_list<const char*> fields) {
+        QByteArray bytes;
+        for (const char* f : fields)
+            bytes += QByteArray(f) + '\0';
+        return PowerSourceNotifier::isPowerSupplyEvent(bytes);
+    };
+    EXPECT_TRUE(event({"change@/devices/LNXSYSTM:00/LNXSYBUS:00/ACPI0003:00/power_supply/AC", "ACTION=change",
+                       "SUBSYSTEM=power_supply", "POWER_SUPPLY_NAME=AC", "POWER_SUPPLY_ONLINE=0"}));
+    EXPECT_FALSE(event({"change@/devices/virtual/net/lo", "ACTION=change", "SUBSYSTEM=net"}));
+    EXPECT_FALSE(event({"add@/devices/x", "SUBSYSTEM=power_supply_extra"}));
+    EXPECT_FALSE(event({"libudev", "SUBSYSTEM=power_supply"})) << "udevd's format has no action header";
+    EXPECT_FALSE(event({}));
+}

@@ -1,0 +1,116 @@
+#include "KestruneHelper/PowerMetricsSampler.h"
+#include "tests/support/TestPaths.h"
+#include "tools/kestrune-sim/SimTree.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kestrune;
+using namespace kestrune::test;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The stand-ins on a simulated laptop in a temporary folder.
+class StandInToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SimTree::create(root.path(), {})); }
+
+    ToolRun run(const QString& tool, const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KESTRUNE_SYSFS_ROOT", root.path());
+        process.setProcessEnvironment(env);
+        process.start(buildDir() + "/tools/" + tool + "/" + tool, arguments);
+        process.waitForFinished(20'000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+    QString file(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString("?");
+    }
+    QString profile() const { return file(SimTree::platformProfilePath(root.path())); }
+
+    QTemporaryDir root;
+};
+
+} // namespace
+
+TEST_F(StandInToolsTest, PmsetSwitchesTheSimulatedLowPowerModeAndShowsItPerSource)
+{
+    EXPECT_EQ(run("pmset", {"-g", "custom"}).out,
+              "Battery Power:\n lowpowermode         0\nAC Power:\n lowpowermode         0\n");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "1"}).status, 0);
+    EXPECT_EQ(profile(), "low-power");
+    EXPECT_TRUE(run("pmset", {"-g", "custom"}).out.startsWith("Battery Power:\n lowpowermode         1\n"));
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
+    EXPECT_EQ(profile(), "balanced");
+
+    // Switching off leaves a profile that is not the low-power one alone.
+    QFile(SimTree::platformProfilePath(root.path())).remove();
+    QFile f(SimTree::platformProfilePath(root.path()));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("performance\n");
+    f.close();
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
+    EXPECT_EQ(profile(), "performance");
+
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "2"}).status, 64);
+    EXPECT_EQ(run("pmset", {"-a", "lowpowermode", "1"}).status, 64);
+    QFile::remove(SimTree::platformProfilePath(root.path()));
+    const ToolRun missing = run("pmset", {"-g", "custom"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("platform_profile")) << missing.err.toStdString();
+}
+
+TEST_F(StandInToolsTest, MdutilAndTmutilKeepTheirStateInTheSimulatedMachine)
+{
+    EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 0);
+    EXPECT_EQ(file(SimTree::statePath(root.path(), "indexing")), "off");
+    EXPECT_EQ(run("mdutil", {"-a", "-i", "on"}).status, 0);
+    EXPECT_EQ(file(SimTree::statePath(root.path(), "indexing")), "on");
+    EXPECT_EQ(run("mdutil", {"-i", "off"}).status, 64);
+
+    EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
+    EXPECT_EQ(file(SimTree::statePath(root.path(), "backups")), "disabled");
+    EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
+    EXPECT_EQ(file(SimTree::statePath(root.path(), "backups")), "enabled");
+    EXPECT_EQ(run("tmutil", {"stop"}).status, 64);
+}
+
+TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaemonReads)
+{
+    QProcess busy;
+    busy.start("sh", {"-c", "while :; do :; done"});
+    ASSERT_TRUE(busy.waitForStarted());
+    const qint64 busyPid = busy.processId();
+    const ToolRun sample = run("powermetrics", PowerMetricsSampler::arguments(1).replaceInStrings("1000", "400"));
+    busy.kill();
+    busy.waitForFinished();
+    ASSERT_EQ(sample.status, 0) << sample.err.toStdString();
+
+    const auto processes = PowerMetricsSampler::parse(sample.out.toUtf8());
+    const auto found = std::find_if(processes.begin(), processes.end(),
+                                    [&](const ProcessPowerSample& p) { return p.pid == busyPid; });
+    ASSERT_NE(found, processes.end());
+    EXPECT_EQ(found->name, "sh");
+    // A busy loop keeps most of a core: hundreds of milliseconds of CPU per second.
+    EXPECT_GT(found->cpuMsPerS, 300);
+    EXPECT_NEAR(found->energyImpact, found->cpuMsPerS / 10, 1e-9);
+    EXPECT_TRUE(sample.out.contains("<string>ALL_TASKS</string>"));
+
+    EXPECT_EQ(run("powermetrics", {"--samplers", "cpu_power", "-i", "100", "-n", "1", "-f", "plist"}).status, 64);
+    EXPECT_EQ(run("powermetrics", {"--samplers", "tasks", "-i", "100", "-n", "3", "-f", "plist"}).status, 64);
+}
