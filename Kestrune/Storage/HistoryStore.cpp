@@ -356,6 +356,15 @@ bool HistoryStore::save(PowerActionRecord& action)
     return saveRecord(action);
 }
 
+template <typename Record>
+QList<Record> HistoryStore::fetchAfter(const QDateTime& since, int limit) const
+{
+    if (limit <= 0)
+        return {};
+    return fetch<Record>(QStringLiteral("WHERE timestamp > ? ORDER BY timestamp, id LIMIT ?"), { toStored(since), limit })
+        .value_or(QList<Record>());
+}
+
 QList<BatterySample> HistoryStore::samples(const QDateTime& since) const
 {
     // The newest rows, so that a chart of the last month reaches up to now; handed out
@@ -371,11 +380,7 @@ QList<BatterySample> HistoryStore::samples(const QDateTime& since) const
 
 QList<BatterySample> HistoryStore::samples(const QDateTime& since, int limit) const
 {
-    if (limit <= 0)
-        return {};
-    return fetch<BatterySample>(
-        QStringLiteral("WHERE timestamp > ? ORDER BY timestamp, id LIMIT ?"), { toStored(since), limit })
-        .value_or(QList<BatterySample>());
+    return fetchAfter<BatterySample>(since, limit);
 }
 
 QList<PlugEventRecord> HistoryStore::plugEvents(const QDateTime& since) const
@@ -387,29 +392,17 @@ QList<PlugEventRecord> HistoryStore::plugEvents(const QDateTime& since) const
 
 QList<PlugEventRecord> HistoryStore::plugEvents(const QDateTime& since, int limit) const
 {
-    if (limit <= 0)
-        return {};
-    return fetch<PlugEventRecord>(
-        QStringLiteral("WHERE timestamp > ? ORDER BY timestamp, id LIMIT ?"), { toStored(since), limit })
-        .value_or(QList<PlugEventRecord>());
+    return fetchAfter<PlugEventRecord>(since, limit);
 }
 
 QList<PowerActionRecord> HistoryStore::powerActions(const QDateTime& since, int limit) const
 {
-    if (limit <= 0)
-        return {};
-    return fetch<PowerActionRecord>(
-        QStringLiteral("WHERE timestamp > ? ORDER BY timestamp, id LIMIT ?"), { toStored(since), limit })
-        .value_or(QList<PowerActionRecord>());
+    return fetchAfter<PowerActionRecord>(since, limit);
 }
 
 QList<ActionOutcomeRecord> HistoryStore::actionOutcomes(const QDateTime& since, int limit) const
 {
-    if (limit <= 0)
-        return {};
-    return fetch<ActionOutcomeRecord>(
-        QStringLiteral("WHERE timestamp > ? ORDER BY timestamp, id LIMIT ?"), { toStored(since), limit })
-        .value_or(QList<ActionOutcomeRecord>());
+    return fetchAfter<ActionOutcomeRecord>(since, limit);
 }
 
 QList<PowerActionRecord> HistoryStore::recentPowerActions(int limit) const

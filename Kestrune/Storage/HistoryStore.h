@@ -93,6 +93,9 @@ private:
     // nothing when the read failed, as opposed to an empty list when nothing matched.
     template <typename Record>
     std::optional<QList<Record>> fetch(const QString& clause, const QVariantList& values) const;
+    // The records stamped strictly after `since`, oldest first, at most `limit`; empty on failure.
+    template <typename Record>
+    QList<Record> fetchAfter(const QDateTime& since, int limit) const;
     template <typename Record> bool saveRecord(Record& record);
     // Runs one statement; the rows it changed, or nothing when it failed.
     std::optional<int> exec(const QString& sql, const QVariantList& values = {}) const;
