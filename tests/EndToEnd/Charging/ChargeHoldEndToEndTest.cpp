@@ -1,0 +1,158 @@
+#include "Foundation/Clock.h"
+#include "Foundation/UserDefaults.h"
+#include "Kestrune/Adaptive/AdaptiveEngine.h"
+#include "Kestrune/Battery/BatteryMonitor.h"
+#include "Kestrune/Charging/ChargeController.h"
+#include "Kestrune/Helper/HelperClient.h"
+#include "Kestrune/Storage/ChargingSettings.h"
+#include "Platform/ServiceManagement/BusServiceManagement.h"
+#include "Platform/Sysfs/ChargeBehaviour.h"
+#include "Shared/HelperProtocol.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/TestPaths.h"
+#include "tools/kestrune-sim/SimTree.h"
+
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kestrune::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A program the test started, stopped with the test however the test ends.
+struct Child {
+    QProcess process;
+    Child(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+    {
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, arguments);
+    }
+    ~Child()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+// Runs one kestrune-sim command to its end; true when it succeeded.
+bool sim(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim"), arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QString attribute(const QString& root, const char* name)
+{
+    QFile file(SimTree::batteryPath(root) + u'/' + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+QString activeBehaviour(const QString& root) { return ChargeBehaviour::parse(attribute(root, "charge_behaviour")).active; }
+int capacity(const QString& root) { return attribute(root, "capacity").toInt(); }
+
+} // namespace
+
+// The simulated laptop on AC at 70 %, its battery model running fast, the real daemon over it
+// on a private bus, and the application's real battery monitor, helper client and controller:
+// the charge stops at the 80 % limit and unplugging releases the hold.
+TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
+{
+    const QString daemonProgram = buildDir() + QStringLiteral("/KestruneHelper/kestrune-helper");
+    const QString simProgram = buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim");
+    if (!QFileInfo(daemonProgram).isExecutable() || !QFileInfo(simProgram).isExecutable())
+        GTEST_SKIP() << "kestrune-helper or kestrune-sim is not built";
+
+    PrivateBus bus;
+    QTemporaryDir machine;
+    ASSERT_TRUE(bus.isRunning());
+    ASSERT_TRUE(machine.isValid());
+    const QString root = machine.path();
+    ASSERT_TRUE(sim({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
+    ASSERT_EQ(activeBehaviour(root), QStringLiteral("auto"));
+
+    QProcessEnvironment environment = bus.environment();
+    environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), root);
+    Child daemon(daemonProgram, {}, environment);
+    ASSERT_TRUE(daemon.process.waitForStarted(5000));
+    QDBusConnection appBus = bus.connect(QStringLiteral("app"));
+    ASSERT_TRUE(waitUntil([&] { return appBus.interface()->isServiceRegistered(HelperProtocol::label).value(); }));
+
+    BusServiceManagement::Options options;
+    options.systemBus = false;
+    options.label = HelperProtocol::label;
+    options.program = daemonProgram;
+    options.activationDirectory = machine.filePath(QStringLiteral("services"));
+    BusServiceManagement services(appBus, options);
+    UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
+    ChargingSettings settings(defaults);
+    HelperClient client(appBus, services, defaults);
+    AdaptiveEngine adaptive(nullptr, defaults);
+    ChargeController controller(settings, client, adaptive);
+    QList<ChargeController::Event> events;
+    controller.onEvent = [&](const ChargeController::Event& event) { events.append(event); };
+    ASSERT_TRUE(QCoro::waitFor(client.ensureConnected()));
+    ASSERT_TRUE(client.capabilities() && client.capabilities()->chargingControlMethod);
+
+    // As the application shell does: every reading starts one evaluation.
+    BatteryMonitor monitor(root, Clock::system(), 50ms);
+    monitor.onUpdate = [&controller](const BatterySnapshot& snapshot) {
+        QTimer::singleShot(0, &controller, [&controller, snapshot] { controller.evaluate(snapshot, snapshot.date); });
+    };
+    monitor.start(0.1);
+
+    // About 3 % a second: from 70 % to the limit in a few seconds.
+    Child model(simProgram,
+        {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"), QStringLiteral("--speed"),
+            QStringLiteral("200")},
+        QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(model.process.waitForStarted(5000));
+
+    ASSERT_TRUE(waitUntil([&] { return activeBehaviour(root) == QLatin1String(ChargeBehaviour::inhibitCharge); }, 15000))
+        << "capacity " << capacity(root) << ", status " << controller.statusText().toStdString();
+    const int heldAt = capacity(root);
+    EXPECT_GE(heldAt, 80);
+    EXPECT_LE(heldAt, 81);
+    EXPECT_TRUE(waitUntil([&] { return controller.isHolding(); }, 2000));
+    EXPECT_TRUE(controller.statusText().startsWith(QStringLiteral("上限 80% — 充電停止中(")))
+        << controller.statusText().toStdString();
+
+    // Held: at this speed an unheld battery would gain several percent in a second.
+    spin(1000);
+    EXPECT_EQ(model.process.state(), QProcess::Running);
+    EXPECT_EQ(capacity(root), heldAt);
+    EXPECT_EQ(activeBehaviour(root), QLatin1String(ChargeBehaviour::inhibitCharge));
+
+    ASSERT_TRUE(sim({QStringLiteral("unplug"), root}));
+    EXPECT_TRUE(waitUntil([&] { return activeBehaviour(root) == QLatin1String(ChargeBehaviour::automatic); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return controller.statusText() == QStringLiteral("バッテリー駆動中"); }, 2000));
+    EXPECT_FALSE(controller.isHolding());
+
+    monitor.stop();
+    monitor.onUpdate = nullptr;
+    // Let an evaluation still in flight finish while everything it uses is alive.
+    spin(200);
+    EXPECT_TRUE(events.contains(ChargeController::Event::startedHolding(80)));
+    for (const ChargeController::Event& event : events)
+        EXPECT_NE(event.kind, ChargeController::Event::Kind::HelperError) << event.message.toStdString();
+}
+
+} // namespace kestrune::test
