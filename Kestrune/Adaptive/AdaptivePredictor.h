@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Kestrune/Storage/LocalCalendar.h"
+#include "Foundation/LocalCalendar.h"
 
 #include <QDateTime>
 #include <QList>

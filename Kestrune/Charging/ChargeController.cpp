@@ -38,12 +38,12 @@ bool succeeded(const std::optional<HelperCommandResult>& result)
 } // namespace
 
 ChargeController::ChargeController(ChargingSettings& settings, HelperClient& helper, AdaptiveEngine& adaptive,
-    QTimeZone timeZone, QObject* parent)
+    LocalCalendar calendar, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_helper(helper)
     , m_adaptive(adaptive)
-    , m_timeZone(std::move(timeZone))
+    , m_calendar(std::move(calendar))
     , m_statusText(Localized::text("初期化中"))
 {
 }
@@ -260,8 +260,7 @@ std::pair<int, QString> ChargeController::computeEffectiveLimit(int soc, const Q
 
 QString ChargeController::formatTime(const QDateTime& moment) const
 {
-    const QTimeZone zone = m_timeZone.isValid() ? m_timeZone : QTimeZone::systemTimeZone();
-    return QLocale().toString(moment.toTimeZone(zone), QStringLiteral("H:mm"));
+    return QLocale().toString(moment.toTimeZone(m_calendar.timeZone()), QStringLiteral("H:mm"));
 }
 
 QCoro::Task<bool> ChargeController::apply(bool inhibit, bool discharge, std::optional<bool> chwa)

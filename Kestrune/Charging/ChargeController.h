@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Foundation/LocalCalendar.h"
 #include "Kestrune/Battery/BatterySnapshot.h"
 #include "Shared/SMCChargingState.h"
 
@@ -8,7 +9,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimeZone>
 
 #include <functional>
 #include <optional>
@@ -71,10 +71,10 @@ public:
     // At or below this charge, charging is always allowed.
     static constexpr int lowBatteryPercent = 15;
 
-    // The collaborators are shared and must outlive the controller. `timeZone` is the one the
-    // just-in-time target is shown in; an invalid zone follows the system's at each pass.
+    // The collaborators are shared and must outlive the controller. The just-in-time target
+    // is shown in the calendar's zone (by default the system's, as it is at each pass).
     ChargeController(ChargingSettings& settings, HelperClient& helper, AdaptiveEngine& adaptive,
-        QTimeZone timeZone = QTimeZone(), QObject* parent = nullptr);
+        LocalCalendar calendar = LocalCalendar(), QObject* parent = nullptr);
     ~ChargeController() override;
 
     bool topUpActive() const { return m_topUpActive; }
@@ -129,7 +129,7 @@ private:
     ChargingSettings& m_settings;
     HelperClient& m_helper;
     AdaptiveEngine& m_adaptive;
-    QTimeZone m_timeZone;
+    LocalCalendar m_calendar;
 
     bool m_topUpActive = false;
     int m_effectiveLimit = 80;

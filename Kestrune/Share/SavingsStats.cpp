@@ -10,24 +10,15 @@
 
 namespace kestrune {
 
-namespace {
-
-QDateTime startOfDay(const QDate& date, const QTimeZone& zone)
-{
-    return date.startOfDay(zone).toUTC();
-}
-
-} // namespace
-
-int SavingsStats::streak(const QList<DayEntry>& entries, const QDateTime& now, const QTimeZone& zone)
+int SavingsStats::streak(const QList<DayEntry>& entries, const QDateTime& now, const LocalCalendar& calendar)
 {
     QSet<qint64> activeDays; // instants, so that days given in any zone compare exactly
     for (const DayEntry& entry : entries)
         if (entry.minutes >= activeDayMinutes && entry.day.isValid())
             activeDays.insert(entry.day.toMSecsSinceEpoch());
 
-    QDate date = now.toTimeZone(zone).date();
-    const QDateTime today = startOfDay(date, zone);
+    QDate date = calendar.dayOf(now);
+    const QDateTime today = calendar.startOfDay(date);
     if (!today.isValid())
         return 0;
     int count = activeDays.contains(today.toMSecsSinceEpoch()) ? 1 : 0;
@@ -35,7 +26,7 @@ int SavingsStats::streak(const QList<DayEntry>& entries, const QDateTime& now, c
     // longer by a clock change, or one that starts after midnight, keeps the run going.
     for (;;) {
         date = date.addDays(-1);
-        const QDateTime day = startOfDay(date, zone);
+        const QDateTime day = calendar.startOfDay(date);
         if (!date.isValid() || !day.isValid() || !activeDays.contains(day.toMSecsSinceEpoch()))
             break;
         ++count;

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
-#include <QTimeZone>
+#include "Foundation/LocalCalendar.h"
 
 namespace kestrune {
 
@@ -47,7 +47,7 @@ public:
     // Consecutive active days counted back from today in `zone`. Today counts once it is
     // active, but while it is not yet, a run that ended yesterday still counts in full.
     // Each entry's `day` must be the start of its day in `zone`.
-    static int streak(const QList<DayEntry>& entries, const QDateTime& now, const QTimeZone& zone);
+    static int streak(const QList<DayEntry>& entries, const QDateTime& now, const LocalCalendar& calendar);
 
     // Minutes as a short hours-and-minutes text ("2時間5分"), rounded to whole minutes.
     static QString formattedDuration(double minutes);

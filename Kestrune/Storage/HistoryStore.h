@@ -3,7 +3,7 @@
 #include "Foundation/Clock.h"
 #include "Kestrune/Storage/ActionOutcomeRecord.h"
 #include "Kestrune/Storage/BatterySample.h"
-#include "Kestrune/Storage/LocalCalendar.h"
+#include "Foundation/LocalCalendar.h"
 #include "Kestrune/Storage/PlugEventRecord.h"
 #include "Kestrune/Storage/PowerActionRecord.h"
 #include "Kestrune/Storage/SavingsDailyRecord.h"

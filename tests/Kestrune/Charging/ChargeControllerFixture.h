@@ -8,6 +8,7 @@
 #include "Shared/HelperProtocol.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeHelperDaemon.h"
+#include "tests/support/FakeServiceManagement.h"
 #include "tests/support/PrivateBus.h"
 
 #include <QTemporaryDir>
@@ -24,15 +25,6 @@ inline void PrintTo(const ChargeController::Event& e, std::ostream* os)
 }
 
 namespace test {
-
-class EnabledServices final : public ServiceManagement {
-public:
-    Status daemonStatus() override { return Status::Enabled; }
-    std::optional<QString> registerDaemon() override { return std::nullopt; }
-    std::optional<QString> unregisterDaemon() override { return std::nullopt; }
-    bool openSystemSettingsLoginItems() override { return false; }
-    QString enableInstructions() const override { return {}; }
-};
 
 // A controller on the real helper client, talking to a scriptable fake daemon on a private bus.
 class ChargeControllerTest : public ::testing::Test {
@@ -63,7 +55,7 @@ protected:
 
     void makeController()
     {
-        controller = std::make_unique<ChargeController>(*settings, *client, *adaptive, berlin);
+        controller = std::make_unique<ChargeController>(*settings, *client, *adaptive, LocalCalendar(berlin));
         controller->onEvent = [this](const Event& event) { events.append(event); };
     }
 
@@ -115,7 +107,7 @@ protected:
 
     PrivateBus bus;
     QTemporaryDir dir;
-    EnabledServices services;
+    FakeServiceManagement services{ServiceManagement::Status::Enabled};
     std::unique_ptr<FakeHelperDaemon> daemon;
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<ChargingSettings> settings;

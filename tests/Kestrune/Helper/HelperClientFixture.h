@@ -3,7 +3,7 @@
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Shared/HelperProtocol.h"
-#include "tests/Kestrune/Helper/FakeServiceManagement.h"
+#include "tests/support/FakeServiceManagement.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeHelperDaemon.h"
 #include "tests/support/PrivateBus.h"

@@ -4,7 +4,7 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Platform/Workspace/FakeWorkspace.h"
 #include "Shared/HelperProtocol.h"
-#include "tests/Kestrune/Helper/FakeServiceManagement.h"
+#include "tests/support/FakeServiceManagement.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeHelperDaemon.h"
 #include "tests/support/ManualClock.h"

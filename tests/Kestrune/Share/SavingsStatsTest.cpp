@@ -35,26 +35,26 @@ TEST(SavingsStatsTest, StreakCountsBackFromTodayAcrossTheDayChange)
     // 23:50 on 10 May in Tokyo. 6 May is a gap; 8 May sits exactly on 5 minutes.
     test::ManualClock clock(QDateTime(QDate(2026, 5, 10), QTime(14, 50), Qt::UTC));
     QList<SavingsStats::DayEntry> entries{day(5, 5, 60), day(5, 7, 12), day(5, 8, 5.0), day(5, 9, 40), day(5, 10, 4.99)};
-    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), tokyo), 3);
+    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), LocalCalendar(tokyo)), 3);
     entries.last().minutes = 5.0;
-    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), tokyo), 4);
+    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), LocalCalendar(tokyo)), 4);
 
     // Past midnight in Tokyo (still 10 May in UTC) the new day has nothing yet, and the run
     // that ended yesterday still counts in full; one more idle day ends it.
     clock.advance(20 * 60);
-    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), tokyo), 4);
+    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), LocalCalendar(tokyo)), 4);
     clock.advance(86400);
-    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), tokyo), 0);
+    EXPECT_EQ(SavingsStats::streak(entries, clock.now(), LocalCalendar(tokyo)), 0);
 
     // The UTC midnight is not the start of the Tokyo day.
     const SavingsStats::DayEntry utcDay{QDateTime(QDate(2026, 5, 10), QTime(0, 0), Qt::UTC), 30, 3};
-    EXPECT_EQ(SavingsStats::streak({utcDay}, QDateTime(QDate(2026, 5, 10), QTime(3, 0), Qt::UTC), tokyo), 0);
+    EXPECT_EQ(SavingsStats::streak({utcDay}, QDateTime(QDate(2026, 5, 10), QTime(3, 0), Qt::UTC), LocalCalendar(tokyo)), 0);
 
     // Summer time began in Berlin on 29 March 2026: a day of 23 hours keeps the run.
     const QTimeZone berlin("Europe/Berlin");
     const QDateTime monday(QDate(2026, 3, 30), QTime(10, 0), Qt::UTC);
     EXPECT_EQ(SavingsStats::streak({day(3, 28, 9, berlin), day(3, 29, 9, berlin), day(3, 30, 9, berlin)}, monday,
-                                   berlin),
+                                   LocalCalendar(berlin)),
               3);
 }
 

@@ -1,4 +1,4 @@
-#include "Kestrune/Storage/LocalCalendar.h"
+#include "Foundation/LocalCalendar.h"
 
 namespace kestrune {
 

@@ -7,6 +7,12 @@ namespace kestrune::test {
 // Service management whose answers the test sets, and which counts what it was asked.
 class FakeServiceManagement final : public ServiceManagement {
 public:
+    FakeServiceManagement() = default;
+    explicit FakeServiceManagement(Status initial)
+        : status(initial)
+    {
+    }
+
     Status status = Status::NotRegistered;
     std::optional<QString> registerError;     // what registerDaemon() answers
     std::optional<Status> statusAfterRegister; // the status a registration (even a failed one) leaves
