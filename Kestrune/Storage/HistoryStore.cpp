@@ -280,14 +280,19 @@ QVariantList HistoryStore::values(const PowerActionRecord& r)
     return { toStored(r.timestamp), r.action, r.detail };
 }
 
+bool HistoryStore::run(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 std::optional<int> HistoryStore::exec(const QString& sql, const QVariantList& values) const
 {
     QSqlQuery query(m_db);
-    if (!query.prepare(sql))
-        return std::nullopt;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
+    if (!run(query, sql, values))
         return std::nullopt;
     return query.numRowsAffected();
 }
@@ -295,11 +300,7 @@ std::optional<int> HistoryStore::exec(const QString& sql, const QVariantList& va
 std::optional<qint64> HistoryStore::insert(const QString& sql, const QVariantList& values) const
 {
     QSqlQuery query(m_db);
-    if (!query.prepare(sql))
-        return std::nullopt;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
+    if (!run(query, sql, values))
         return std::nullopt;
     const QVariant id = query.lastInsertId();
     if (!id.isValid())
@@ -312,11 +313,7 @@ std::optional<QList<Record>> HistoryStore::fetch(const QString& clause, const QV
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(selectSql<Record>() + QLatin1Char(' ') + clause))
-        return std::nullopt;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
+    if (!run(query, selectSql<Record>() + QLatin1Char(' ') + clause, values))
         return std::nullopt;
     QList<Record> records;
     while (query.next())

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Foundation/Clock.h"
+#include "Foundation/LocalCalendar.h"
 #include "Kestrune/Storage/ActionOutcomeRecord.h"
 #include "Kestrune/Storage/BatterySample.h"
-#include "Foundation/LocalCalendar.h"
 #include "Kestrune/Storage/PlugEventRecord.h"
 #include "Kestrune/Storage/PowerActionRecord.h"
 #include "Kestrune/Storage/SavingsDailyRecord.h"
@@ -97,6 +97,8 @@ private:
     template <typename Record>
     QList<Record> fetchAfter(const QDateTime& since, int limit) const;
     template <typename Record> bool saveRecord(Record& record);
+    // Prepares, binds and executes one statement on `query`; false when any step failed.
+    static bool run(QSqlQuery& query, const QString& sql, const QVariantList& values);
     // Runs one statement; the rows it changed, or nothing when it failed.
     std::optional<int> exec(const QString& sql, const QVariantList& values = {}) const;
     std::optional<qint64> insert(const QString& sql, const QVariantList& values) const;

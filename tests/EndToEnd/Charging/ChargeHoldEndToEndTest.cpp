@@ -7,13 +7,13 @@
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Platform/ServiceManagement/BusServiceManagement.h"
 #include "Platform/Sysfs/ChargeBehaviour.h"
-#include "Shared/HelperProtocol.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -29,24 +29,6 @@ namespace kestrune::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A program the test started, stopped with the test however the test ends.
-struct Child {
-    QProcess process;
-    Child(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
-    {
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(program, arguments);
-    }
-    ~Child()
-    {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-        process.waitForFinished(3000);
-    }
-};
 
 // Runs one kestrune-sim command to its end; true when it succeeded.
 bool sim(const QStringList& arguments)
@@ -76,9 +58,8 @@ int capacity(const QString& root) { return attribute(root, "capacity").toInt(); 
 // the charge stops at the 80 % limit and unplugging releases the hold.
 TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
 {
-    const QString daemonProgram = buildDir() + QStringLiteral("/KestruneHelper/kestrune-helper");
     const QString simProgram = buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim");
-    if (!QFileInfo(daemonProgram).isExecutable() || !QFileInfo(simProgram).isExecutable())
+    if (!HelperDaemonProcess::isBuilt() || !QFileInfo(simProgram).isExecutable())
         GTEST_SKIP() << "kestrune-helper or kestrune-sim is not built";
 
     PrivateBus bus;
@@ -89,19 +70,10 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
     ASSERT_TRUE(sim({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
     ASSERT_EQ(activeBehaviour(root), QStringLiteral("auto"));
 
-    QProcessEnvironment environment = bus.environment();
-    environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), root);
-    Child daemon(daemonProgram, {}, environment);
-    ASSERT_TRUE(daemon.process.waitForStarted(5000));
+    HelperDaemonProcess daemon;
+    ASSERT_TRUE(daemon.start(bus, root));
     QDBusConnection appBus = bus.connect(QStringLiteral("app"));
-    ASSERT_TRUE(waitUntil([&] { return appBus.interface()->isServiceRegistered(HelperProtocol::label).value(); }));
-
-    BusServiceManagement::Options options;
-    options.systemBus = false;
-    options.label = HelperProtocol::label;
-    options.program = daemonProgram;
-    options.activationDirectory = machine.filePath(QStringLiteral("services"));
-    BusServiceManagement services(appBus, options);
+    BusServiceManagement services(appBus, HelperDaemonProcess::serviceOptions(machine.filePath(QStringLiteral("services"))));
     UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
     ChargingSettings settings(defaults);
     HelperClient client(appBus, services, defaults);
@@ -120,11 +92,10 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
     monitor.start(0.1);
 
     // About 3 % a second: from 70 % to the limit in a few seconds.
-    Child model(simProgram,
+    ChildProcess model;
+    ASSERT_TRUE(model.start(simProgram,
         {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"), QStringLiteral("--speed"),
-            QStringLiteral("200")},
-        QProcessEnvironment::systemEnvironment());
-    ASSERT_TRUE(model.process.waitForStarted(5000));
+            QStringLiteral("200")}));
 
     ASSERT_TRUE(waitUntil([&] { return activeBehaviour(root) == QLatin1String(ChargeBehaviour::inhibitCharge); }, 15000))
         << "capacity " << capacity(root) << ", status " << controller.statusText().toStdString();
@@ -137,7 +108,7 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
 
     // Held: at this speed an unheld battery would gain several percent in a second.
     spin(1000);
-    EXPECT_EQ(model.process.state(), QProcess::Running);
+    EXPECT_EQ(model.process().state(), QProcess::Running);
     EXPECT_EQ(capacity(root), heldAt);
     EXPECT_EQ(activeBehaviour(root), QLatin1String(ChargeBehaviour::inhibitCharge));
 

@@ -2,14 +2,10 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Platform/ServiceManagement/BusServiceManagement.h"
 #include "Shared/HelperProtocol.h"
-#include "tests/support/EventLoop.h"
+#include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
-#include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QDBusConnectionInterface>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,8 +15,7 @@ namespace kestrune::test {
 // The client against the real daemon, on a private bus over a simulated laptop.
 TEST(HelperClientWithDaemon, ConnectsProbesAndHoldsTheCharge)
 {
-    const QString program = buildDir() + QStringLiteral("/KestruneHelper/kestrune-helper");
-    if (!QFileInfo(program).isExecutable())
+    if (!HelperDaemonProcess::isBuilt())
         GTEST_SKIP() << "kestrune-helper is not built";
 
     PrivateBus bus;
@@ -29,23 +24,11 @@ TEST(HelperClientWithDaemon, ConnectsProbesAndHoldsTheCharge)
     ASSERT_TRUE(machine.isValid());
     ASSERT_TRUE(SimTree::create(machine.path(), SimTree::Options()));
 
-    QProcess daemon;
-    QProcessEnvironment environment = bus.environment();
-    environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), machine.path());
-    daemon.setProcessEnvironment(environment);
-    daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    daemon.start(program, {});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
+    HelperDaemonProcess daemon;
+    ASSERT_TRUE(daemon.start(bus, machine.path()));
 
     QDBusConnection appBus = bus.connect(QStringLiteral("app"));
-    ASSERT_TRUE(waitUntil([&] { return appBus.interface()->isServiceRegistered(HelperProtocol::label).value(); }));
-
-    BusServiceManagement::Options options;
-    options.systemBus = false;
-    options.label = HelperProtocol::label;
-    options.program = program;
-    options.activationDirectory = machine.filePath(QStringLiteral("services"));
-    BusServiceManagement services(appBus, options);
+    BusServiceManagement services(appBus, HelperDaemonProcess::serviceOptions(machine.filePath(QStringLiteral("services"))));
     UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
     HelperClient client(appBus, services, defaults);
 
@@ -68,12 +51,6 @@ TEST(HelperClientWithDaemon, ConnectsProbesAndHoldsTheCharge)
     const auto reset = QCoro::waitFor(client.readChargingState());
     ASSERT_TRUE(reset);
     EXPECT_FALSE(reset->chargingInhibited);
-
-    daemon.terminate();
-    if (!daemon.waitForFinished(3000)) {
-        daemon.kill();
-        daemon.waitForFinished(3000);
-    }
 }
 
 } // namespace kestrune::test

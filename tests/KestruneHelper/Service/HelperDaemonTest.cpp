@@ -6,6 +6,7 @@
 #include "Shared/PowerMetricsReport.h"
 #include "Shared/SMCChargingState.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
@@ -37,28 +38,11 @@ protected:
     {
     }
 
-    void TearDown() override
-    {
-        if (daemon.state() != QProcess::NotRunning) {
-            daemon.terminate();
-            if (!daemon.waitForFinished(5000))
-                daemon.kill();
-            daemon.waitForFinished();
-        }
-    }
-
     void start()
     {
         ASSERT_TRUE(bus.isRunning());
         client = bus.connect("client");
-        QProcessEnvironment env = bus.environment();
-        env.insert("KESTRUNE_SYSFS_ROOT", machine.path());
-        daemon.setProcessEnvironment(env);
-        daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        daemon.start(buildDir() + "/KestruneHelper/kestrune-helper", {});
-        ASSERT_TRUE(daemon.waitForStarted());
-        ASSERT_TRUE(waitUntil([&] { return client.interface()->isServiceRegistered(QString(HelperProtocol::label)); },
-                              10'000));
+        ASSERT_TRUE(daemon.start(bus, machine.path()));
     }
 
     QDBusMessage call(const QString& method, const QVariantList& arguments = {})
@@ -107,7 +91,7 @@ protected:
 
     PrivateBus bus;
     QTemporaryDir machine;
-    QProcess daemon;
+    HelperDaemonProcess daemon;
     QDBusConnection client{QString()};
 };
 
@@ -178,8 +162,8 @@ TEST_F(HelperDaemonTest, AnswersAllThirteenMethodsOnASimulatedLaptop)
     EXPECT_EQ(throttle.message, "不正なPID: 1");
     throttle = command("setProcessThrottled", {qlonglong(1) << 40, true});
     EXPECT_EQ(throttle.message, "不正なPID: 1099511627776");
-    throttle = command("setProcessThrottled", {qlonglong(daemon.processId()), true});
-    EXPECT_EQ(throttle.message, QStringLiteral("不正なPID: %1").arg(daemon.processId()));
+    throttle = command("setProcessThrottled", {qlonglong(daemon.pid()), true});
+    EXPECT_EQ(throttle.message, QStringLiteral("不正なPID: %1").arg(daemon.pid()));
 
     // A process of a regular user is lowered to background priority; root's own are not.
     QProcess sleeper;
