@@ -1,0 +1,55 @@
+#include "Platform/Workspace/LogindSleepWatcher.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/PrivateBus.h"
+
+#include <QDBusMessage>
+
+#include <gtest/gtest.h>
+
+using namespace kestrune;
+using namespace kestrune::test;
+
+namespace {
+
+void announceSleep(QDBusConnection& from, bool start)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(LogindSleepWatcher::path, LogindSleepWatcher::interface,
+                                                     QStringLiteral("PrepareForSleep"));
+    signal << start;
+    from.send(signal);
+}
+
+} // namespace
+
+TEST(LogindSleepWatcher, WakesOnlyWhenLogindAnnouncesTheResume)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    // The application may start before logind has its name (or logind restarts later).
+    LogindSleepWatcher watcher(bus.connect("application"));
+    ASSERT_TRUE(watcher.isWatching());
+    int wakes = 0;
+    QObject::connect(&watcher, &LogindSleepWatcher::didWake, [&] { ++wakes; });
+
+    QDBusConnection logind = bus.connect("logind");
+    ASSERT_TRUE(logind.registerService(LogindSleepWatcher::service));
+    QDBusConnection impostor = bus.connect("impostor");
+    spin(100); // the watcher learns who owns the name
+
+    announceSleep(logind, true);
+    announceSleep(impostor, false);
+    announceSleep(logind, false);
+    EXPECT_TRUE(waitUntil([&] { return wakes == 1; }));
+    spin(100);
+    EXPECT_EQ(wakes, 1);
+
+    announceSleep(logind, true);
+    announceSleep(logind, false);
+    EXPECT_TRUE(waitUntil([&] { return wakes == 2; }));
+}
+
+TEST(LogindSleepWatcher, WithoutABusThereIsNothingToWatch)
+{
+    LogindSleepWatcher watcher(QDBusConnection(QStringLiteral("never-connected")));
+    EXPECT_FALSE(watcher.isWatching());
+}
