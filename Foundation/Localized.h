@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -12,6 +13,9 @@ namespace kestrune {
 // only when its placeholders match the key's; a translation that would misread its arguments
 // falls back to the key itself.
 class Localized {
+    // Tells lupdate which context `text` and `fmt` translate in: it reads them as tr().
+    Q_DECLARE_TR_FUNCTIONS(Kestrune)
+
 public:
     static constexpr const char* context = "Kestrune";
 

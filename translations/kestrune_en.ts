@@ -1,0 +1,302 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja">
+<context>
+    <name>Kestrune</name>
+    <message>
+        <source>ヘルパーはシステムサービスのため、管理者がインストールする必要があります: %@</source>
+        <translation>The helper is a system service and must be installed by an administrator: %@</translation>
+    </message>
+    <message>
+        <source>ヘルパーのプログラムが見つかりません: %@</source>
+        <translation>The helper program was not found: %@</translation>
+    </message>
+    <message>
+        <source>このフォルダからはヘルパーを起動できません: %@</source>
+        <translation>The helper cannot be started from this folder: %@</translation>
+    </message>
+    <message>
+        <source>サービスファイルを書き込めません: %@</source>
+        <translation>Cannot write the service file: %@</translation>
+    </message>
+    <message>
+        <source>ヘルパーはシステムサービスのため、アプリからは登録解除できません。管理者がアンインストールしてください</source>
+        <translation>The helper is a system service and cannot be unregistered from the app. Ask an administrator to uninstall it</translation>
+    </message>
+    <message>
+        <source>サービスファイルを削除できません: %@</source>
+        <translation>Cannot remove the service file: %@</translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にするには、管理者としてインストールしてください: %@</source>
+        <translation>To enable the helper, install it as an administrator: %@</translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にするには、ヘルパーを登録してください</source>
+        <translation>To enable the helper, register it</translation>
+    </message>
+    <message>
+        <source>初期化中</source>
+        <translation>Starting up</translation>
+    </message>
+    <message>
+        <source>ヘルパー未接続(監視のみ)</source>
+        <translation>Helper not connected (monitoring only)</translation>
+    </message>
+    <message>
+        <source>このMacでは充電制御キーが見つかりません(監視のみ)</source>
+        <translation>No charge control found on this computer (monitoring only)</translation>
+    </message>
+    <message>
+        <source>充電制御オフ</source>
+        <translation>Charge control off</translation>
+    </message>
+    <message>
+        <source>残量低下のため充電を許可</source>
+        <translation>Charging allowed: battery low</translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中</source>
+        <translation>On battery</translation>
+    </message>
+    <message>
+        <source>80%リミット適用中(ハードウェア制限)</source>
+        <translation>80% limit active (hardware limit)</translation>
+    </message>
+    <message>
+        <source>満充電</source>
+        <translation>Fully charged</translation>
+    </message>
+    <message>
+        <source>%@ — 充電中</source>
+        <translation>%@ — charging</translation>
+    </message>
+    <message>
+        <source>%@ — 充電停止中(%lld%%)</source>
+        <translation>%@ — charging paused (%lld%%)</translation>
+    </message>
+    <message>
+        <source>(macOSの充電最適化と競合の可能性)</source>
+        <translation> (may conflict with another charge threshold setting)</translation>
+    </message>
+    <message>
+        <source>macOSの「バッテリー充電の最適化」が本アプリの充電制御と競合している可能性があります。システム設定 → バッテリーでオフにすることを推奨します。</source>
+        <translation>A charge threshold set in the desktop&apos;s power settings or by another charge-limiting tool may be conflicting with Kestrune&apos;s charge control. Turning it off there is recommended.</translation>
+    </message>
+    <message>
+        <source>(macOS純正80%上限が有効)</source>
+        <translation> (the firmware&apos;s 80% charge threshold is on)</translation>
+    </message>
+    <message>
+        <source>macOS純正の80%充電上限が有効なため、80%で充電が停止します。システム設定 → バッテリーで解除するか、本アプリの上限を80%以下にしてください。</source>
+        <translation>The battery&apos;s 80% charge threshold is on, so charging stops at 80%. Turn it off in the desktop&apos;s power settings, or set Kestrune&apos;s limit to 80% or lower.</translation>
+    </message>
+    <message>
+        <source>上限 %lld%%</source>
+        <translation>Limit %lld%%</translation>
+    </message>
+    <message>
+        <source>AI充電: %@の取り外しに向けて満充電中</source>
+        <translation>AI charging: charging to full before unplugging at %@</translation>
+    </message>
+    <message>
+        <source>満充電モード</source>
+        <translation>Full charge mode</translation>
+    </message>
+    <message>
+        <source>充電制御の書き込みに失敗しました</source>
+        <translation>Could not write the charge control setting</translation>
+    </message>
+    <message>
+        <source>80%リミットの書き込みに失敗しました</source>
+        <translation>Could not write the 80% limit</translation>
+    </message>
+    <message>
+        <source>放電制御の書き込みに失敗しました</source>
+        <translation>Could not write the discharge setting</translation>
+    </message>
+    <message>
+        <source>ヘルパーに接続できません。システム設定で許可したあと「修復」を試してください。</source>
+        <translation>Cannot connect to the helper. Make sure it is installed, then try “Repair”.</translation>
+    </message>
+    <message>
+        <source>確認中</source>
+        <translation>Checking</translation>
+    </message>
+    <message>
+        <source>未登録</source>
+        <translation>Not registered</translation>
+    </message>
+    <message>
+        <source>承認待ち(システム設定で許可してください)</source>
+        <translation>Awaiting approval (ask an administrator to allow it)</translation>
+    </message>
+    <message>
+        <source>有効</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>見つかりません</source>
+        <translation>Not found</translation>
+    </message>
+    <message>
+        <source>登録エラー: </source>
+        <translation>Registration error: </translation>
+    </message>
+    <message>
+        <source>登録解除エラー: </source>
+        <translation>Unregistration error: </translation>
+    </message>
+    <message>
+        <source>ヘルパーのバージョンが一致しません(再ビルド/再登録してください)</source>
+        <translation>The helper&apos;s version does not match (rebuild or register it again)</translation>
+    </message>
+    <message>
+        <source>キーボードバックライトOFF</source>
+        <translation>Keyboard backlight off</translation>
+    </message>
+    <message>
+        <source>画面輝度70%制限</source>
+        <translation>Display brightness capped at 70%</translation>
+    </message>
+    <message>
+        <source>画面輝度50%制限</source>
+        <translation>Display brightness capped at 50%</translation>
+    </message>
+    <message>
+        <source>Spotlight一時停止</source>
+        <translation>Pause file indexing</translation>
+    </message>
+    <message>
+        <source>Time Machine一時停止</source>
+        <translation>Pause backups</translation>
+    </message>
+    <message>
+        <source>%@ を減速</source>
+        <translation>Slow down %@</translation>
+    </message>
+    <message>
+        <source>%lld分</source>
+        <translation>%lld min</translation>
+    </message>
+    <message>
+        <source>%lld時間%lld分</source>
+        <translation>%lld h %lld min</translation>
+    </message>
+    <message>
+        <source>%lld時間</source>
+        <translation>%lld h</translation>
+    </message>
+    <message>
+        <source>今日、バッテリーを%@延命しました</source>
+        <translation>Today you extended your battery life by %@</translation>
+    </message>
+    <message>
+        <source>AI節電の実績をシェアして自慢しましょう。タップでシェア画面を開きます。</source>
+        <translation>Share your AI power savings and show them off. Click to open the share window.</translation>
+    </message>
+    <message>
+        <source>累計%@の延命を達成しました</source>
+        <translation>You have extended your battery life by %@ in total</translation>
+    </message>
+    <message>
+        <source>Kestruneの累計実績をシェアできます。タップでシェア画面を開きます。</source>
+        <translation>You can share your total savings with Kestrune. Click to open the share window.</translation>
+    </message>
+    <message>
+        <source>7日連続で節電実績を達成しました</source>
+        <translation>You saved power 7 days in a row</translation>
+    </message>
+    <message>
+        <source>1週間の継続実績をシェアしましょう。タップでシェア画面を開きます。</source>
+        <translation>Share your week-long streak. Click to open the share window.</translation>
+    </message>
+    <message>
+        <source>アップデート情報の形式が正しくありません</source>
+        <translation>The update information is malformed</translation>
+    </message>
+    <message>
+        <source>アップデート情報に公開中のリリースがありません</source>
+        <translation>The update information lists no published release</translation>
+    </message>
+    <message>
+        <source>アップデートサーバーが時間内に応答しませんでした</source>
+        <translation>The update server did not answer in time</translation>
+    </message>
+    <message>
+        <source>アップデート情報が大きすぎます</source>
+        <translation>The update information is too large</translation>
+    </message>
+    <message>
+        <source>アップデート情報を取得できませんでした(HTTP %lld)</source>
+        <translation>Could not get the update information (HTTP %lld)</translation>
+    </message>
+    <message>
+        <source>アップデート情報を取得できませんでした: %@</source>
+        <translation>Could not get the update information: %@</translation>
+    </message>
+    <message>
+        <source>アップデートの確認</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message>
+        <source>お使いのKestruneは最新です</source>
+        <translation>Kestrune is up to date</translation>
+    </message>
+    <message>
+        <source>Kestrune %@ が最新のバージョンです。</source>
+        <translation>Kestrune %@ is the latest version.</translation>
+    </message>
+    <message>
+        <source>新しいバージョンのKestruneがあります</source>
+        <translation>A new version of Kestrune is available</translation>
+    </message>
+    <message>
+        <source>Kestrune %1$@ が公開されています(お使いのバージョンは %2$@)。ディストリビューションのパッケージから更新できます。</source>
+        <translation>Kestrune %1$@ has been released (you have %2$@). Update it through your distribution&apos;s packages.</translation>
+    </message>
+    <message>
+        <source>ダウンロードページを開く</source>
+        <translation>Open Download Page</translation>
+    </message>
+    <message>
+        <source>アップデートを確認できませんでした</source>
+        <translation>Could not check for updates</translation>
+    </message>
+</context>
+<context>
+    <name>kestrune::UserDefaults</name>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not valid JSON: %2 at offset %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a preferences file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was written by a newer version (format %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds a malformed value for &quot;%2&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; the file could not be moved aside, so changes will not be saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,302 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP" sourcelanguage="ja">
+<context>
+    <name>Kestrune</name>
+    <message>
+        <source>ヘルパーはシステムサービスのため、管理者がインストールする必要があります: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーのプログラムが見つかりません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>このフォルダからはヘルパーを起動できません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>サービスファイルを書き込めません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーはシステムサービスのため、アプリからは登録解除できません。管理者がアンインストールしてください</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>サービスファイルを削除できません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にするには、管理者としてインストールしてください: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にするには、ヘルパーを登録してください</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>初期化中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパー未接続(監視のみ)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>このMacでは充電制御キーが見つかりません(監視のみ)</source>
+        <translation>このコンピューターでは充電制御が見つかりません(監視のみ)</translation>
+    </message>
+    <message>
+        <source>充電制御オフ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>残量低下のため充電を許可</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>80%リミット適用中(ハードウェア制限)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>満充電</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ — 充電中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ — 充電停止中(%lld%%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(macOSの充電最適化と競合の可能性)</source>
+        <translation>(他の充電しきい値の設定と競合の可能性)</translation>
+    </message>
+    <message>
+        <source>macOSの「バッテリー充電の最適化」が本アプリの充電制御と競合している可能性があります。システム設定 → バッテリーでオフにすることを推奨します。</source>
+        <translation>デスクトップの電源設定や他の充電管理ツールの充電しきい値が、本アプリの充電制御と競合している可能性があります。そちらの設定をオフにすることを推奨します。</translation>
+    </message>
+    <message>
+        <source>(macOS純正80%上限が有効)</source>
+        <translation>(ファームウェアの80%充電しきい値が有効)</translation>
+    </message>
+    <message>
+        <source>macOS純正の80%充電上限が有効なため、80%で充電が停止します。システム設定 → バッテリーで解除するか、本アプリの上限を80%以下にしてください。</source>
+        <translation>バッテリーの80%充電しきい値が有効なため、80%で充電が停止します。デスクトップの電源設定で解除するか、本アプリの上限を80%以下にしてください。</translation>
+    </message>
+    <message>
+        <source>上限 %lld%%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI充電: %@の取り外しに向けて満充電中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>満充電モード</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御の書き込みに失敗しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>80%リミットの書き込みに失敗しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>放電制御の書き込みに失敗しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーに接続できません。システム設定で許可したあと「修復」を試してください。</source>
+        <translation>ヘルパーに接続できません。ヘルパーがインストールされていることを確認したあと「修復」を試してください。</translation>
+    </message>
+    <message>
+        <source>確認中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未登録</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>承認待ち(システム設定で許可してください)</source>
+        <translation>承認待ち(管理者に許可を求めてください)</translation>
+    </message>
+    <message>
+        <source>有効</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>見つかりません</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>登録エラー: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>登録解除エラー: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーのバージョンが一致しません(再ビルド/再登録してください)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>キーボードバックライトOFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画面輝度70%制限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画面輝度50%制限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spotlight一時停止</source>
+        <translation>ファイル索引一時停止</translation>
+    </message>
+    <message>
+        <source>Time Machine一時停止</source>
+        <translation>バックアップ一時停止</translation>
+    </message>
+    <message>
+        <source>%@ を減速</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld分</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld時間%lld分</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日、バッテリーを%@延命しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI節電の実績をシェアして自慢しましょう。タップでシェア画面を開きます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>累計%@の延命を達成しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestruneの累計実績をシェアできます。タップでシェア画面を開きます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>7日連続で節電実績を達成しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1週間の継続実績をシェアしましょう。タップでシェア画面を開きます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデート情報の形式が正しくありません</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデート情報に公開中のリリースがありません</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデートサーバーが時間内に応答しませんでした</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデート情報が大きすぎます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデート情報を取得できませんでした(HTTP %lld)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデート情報を取得できませんでした: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデートの確認</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>お使いのKestruneは最新です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrune %@ が最新のバージョンです。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新しいバージョンのKestruneがあります</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrune %1$@ が公開されています(お使いのバージョンは %2$@)。ディストリビューションのパッケージから更新できます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ダウンロードページを開く</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデートを確認できませんでした</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kestrune::UserDefaults</name>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not valid JSON: %2 at offset %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a preferences file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was written by a newer version (format %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds a malformed value for &quot;%2&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; the file could not be moved aside, so changes will not be saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
