@@ -31,9 +31,9 @@ Updater::Updater(Options options, UserDefaults& defaults, UpdateUserDriver& driv
     , m_clock(clock)
 {
     const QUrl& feed = m_options.feedUrl;
-    m_usable = feed.isValid() && !feed.host().isEmpty() && (feed.scheme() == u"https" || feed.scheme() == u"http")
+    m_canCheckForUpdates = feed.isValid() && !feed.host().isEmpty()
+        && (feed.scheme() == u"https" || feed.scheme() == u"http")
         && VersionNumber::parse(m_options.currentVersion).has_value();
-    m_canCheckForUpdates = m_usable;
     m_network.setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
 }
 

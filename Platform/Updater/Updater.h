@@ -70,7 +70,6 @@ private:
     const Clock& m_clock;
     QNetworkAccessManager m_network;
     QPointer<QNetworkReply> m_reply;
-    bool m_usable = false;
     bool m_canCheckForUpdates = false;
     bool m_timedOut = false;
     bool m_tooLarge = false;

@@ -13,74 +13,52 @@ using namespace kestrune;
 
 class AppLanguageTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        // Later tests of this program expect the Japanese interface.
-        UserDefaults fresh(folder.filePath("other.json"));
-        AppLanguage::installTranslator(fresh, {"ja"});
-    }
+    // Later tests of this program expect the Japanese interface.
+    void TearDown() override { AppLanguage::installTranslator(UserDefaults(folder.filePath("other.json")), {"ja"}); }
 
     QTemporaryDir folder;
     UserDefaults defaults{folder.filePath("defaults.json")};
 };
 
-TEST_F(AppLanguageTest, RawValuesAndTheStoredChoice)
+TEST_F(AppLanguageTest, TheStoredChoiceDecidesTheNextLaunchsLanguage)
 {
-    EXPECT_EQ(AppLanguage::allCases(), (QList<AppLanguage>{AppLanguage::system, AppLanguage::japanese, AppLanguage::english}));
     for (const AppLanguage language : AppLanguage::allCases())
         EXPECT_EQ(AppLanguage::fromRaw(language.rawValue()), language);
-    EXPECT_EQ(AppLanguage(AppLanguage::japanese).id(), "ja");
-    for (const char* other : {"", "EN", "english", "ja-JP", " en", "System"})
+    for (const char* other : {"", "EN", "english", "ja-JP", "System"})
         EXPECT_FALSE(AppLanguage::fromRaw(other)) << other;
 
-    // Removing keys that are not there is fine.
-    AppLanguage::apply(AppLanguage::system, defaults);
-    EXPECT_TRUE(defaults.keys().isEmpty());
-
+    AppLanguage::apply(AppLanguage::system, defaults); // nothing to remove yet
     AppLanguage::apply(AppLanguage::english, defaults);
     EXPECT_EQ(defaults.object("appLanguage"), QVariant(QStringLiteral("en")));
     EXPECT_EQ(defaults.stringArray("AppleLanguages"), QStringList{"en"});
     EXPECT_EQ(AppLanguage::preferredCode(defaults, {"ja-JP"}), "en");
-
     AppLanguage::apply(AppLanguage::japanese, defaults);
-    EXPECT_EQ(defaults.stringArray("AppleLanguages"), QStringList{"ja"});
     EXPECT_EQ(AppLanguage::preferredCode(defaults, {"en-US"}), "ja");
 
     // Following the system again: its first language that we ship, else Japanese.
     AppLanguage::apply(AppLanguage::system, defaults);
-    EXPECT_FALSE(defaults.contains("appLanguage"));
-    EXPECT_FALSE(defaults.contains("AppleLanguages"));
+    EXPECT_TRUE(defaults.keys().isEmpty());
     EXPECT_EQ(AppLanguage::preferredCode(defaults, {"fr-FR", "en-GB", "ja"}), "en");
-    EXPECT_EQ(AppLanguage::preferredCode(defaults, {"de", "ja_JP"}), "ja");
     EXPECT_EQ(AppLanguage::preferredCode(defaults, {"fr", "de"}), "ja");
-    EXPECT_EQ(AppLanguage::preferredCode(defaults, {}), "ja");
-
-    // An override naming a language we do not ship leaves the choice to the system.
-    defaults.set("AppleLanguages", QStringList{"fr"});
+    defaults.set("AppleLanguages", QStringList{"fr"}); // a choice we do not ship
     EXPECT_EQ(AppLanguage::preferredCode(defaults, {"en"}), "en");
 }
 
-TEST_F(AppLanguageTest, TheInterfaceTakesTheLanguageItWasLaunchedWith)
+TEST_F(AppLanguageTest, TheInterfaceKeepsTheLanguageItWasLaunchedWith)
 {
-    const QString qtJapanese = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm";
-
     AppLanguage::apply(AppLanguage::english, defaults);
     AppLanguage::installTranslator(defaults, {"ja-JP"});
     EXPECT_EQ(AppLanguage::resolvedCode(), "en");
-    EXPECT_EQ(Localized::text("満充電"), "Fully charged");
     EXPECT_EQ(Localized::fmt("上限 %lld%%", qint64(80)), "Limit 80%");
 
-    // A new choice waits for the next launch.
     AppLanguage::apply(AppLanguage::japanese, defaults);
     EXPECT_EQ(AppLanguage::resolvedCode(), "en");
-    EXPECT_EQ(Localized::text("満充電"), "Fully charged");
-
     AppLanguage::installTranslator(defaults, {"en-US"});
     EXPECT_EQ(AppLanguage::resolvedCode(), "ja");
     EXPECT_EQ(Localized::text("満充電"), "満充電");
     // Texts that name the other platform's features read as this one's.
     EXPECT_EQ(Localized::text("(macOSの充電最適化と競合の可能性)"), "(他の充電しきい値の設定と競合の可能性)");
-    if (QFile::exists(qtJapanese)) {
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm")) {
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
     }
 }

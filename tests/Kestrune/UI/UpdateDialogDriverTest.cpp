@@ -12,7 +12,6 @@ using namespace kestrune;
 using namespace kestrune::test;
 
 namespace {
-
 // Stands in for the browser: remembers the pages it was asked to open.
 class PageOpener : public QObject {
     Q_OBJECT
@@ -23,7 +22,6 @@ public:
 public slots:
     void open(const QUrl& url) { opened << url; }
 };
-
 } // namespace
 
 TEST(UpdateDialogDriver, ShowsEachOutcomeWithoutBlockingAndOpensTheReleasePage)
@@ -34,32 +32,27 @@ TEST(UpdateDialogDriver, ShowsEachOutcomeWithoutBlockingAndOpensTheReleasePage)
 
     driver.showUpdateAvailable("0.10.0", QUrl("https://kestrune.org/r/0.10.0"), "0.9.9");
     QPointer<QMessageBox> available = driver.dialog();
-    ASSERT_TRUE(available);
-    EXPECT_TRUE(available->isVisible());
+    ASSERT_TRUE(available && available->isVisible());
     EXPECT_TRUE(available->text().startsWith("新しいバージョンのKestruneがあります"));
-    EXPECT_TRUE(available->text().contains("0.10.0"));
-    EXPECT_TRUE(available->text().contains("0.9.9"));
+    EXPECT_TRUE(available->text().contains("0.10.0") && available->text().contains("0.9.9"));
     auto* openPage = available->findChild<QPushButton*>("openPage");
     ASSERT_TRUE(openPage);
     openPage->click();
     EXPECT_EQ(browser.opened, QList<QUrl>{QUrl("https://kestrune.org/r/0.10.0")});
-    ASSERT_TRUE(waitUntil([&] { return available.isNull(); })); // closed and gone
+    EXPECT_TRUE(waitUntil([&] { return available.isNull(); })); // closed and gone
 
-    // An error text from the feed is shown as text, and a later outcome replaces the box.
+    // Text from the network is shown as text, and a later outcome replaces the box.
     driver.showUpdateError("<b>bad</b> feed");
     QPointer<QMessageBox> error = driver.dialog();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->icon(), QMessageBox::Warning);
     EXPECT_EQ(error->text(), "アップデートを確認できませんでした\n\n<b>bad</b> feed");
     const auto* label = error->findChild<QLabel*>("qt_msgbox_label");
     ASSERT_TRUE(label);
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     driver.showUpToDate("0.10.0");
     EXPECT_TRUE(error.isNull());
-    ASSERT_TRUE(driver.dialog());
+    ASSERT_TRUE(driver.dialog() && driver.dialog()->isVisible());
     EXPECT_TRUE(driver.dialog()->text().startsWith("お使いのKestruneは最新です"));
-    EXPECT_TRUE(driver.dialog()->isVisible());
-
     QDesktopServices::unsetUrlHandler("https");
 }
 
