@@ -9,6 +9,7 @@
 #include "Kestrune/Notifications/Notifier.h"
 #include "Kestrune/PowerSaver/DisplayControl.h"
 #include "Kestrune/PowerSaver/PowerActionKeys.h"
+#include "Kestrune/PowerSaver/PowerDeficit.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
 #include "Kestrune/PowerSaver/SavingLevel.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
@@ -16,6 +17,7 @@
 #include "Kestrune/Storage/HistoryStore.h"
 
 #include <QJsonArray>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -39,6 +41,16 @@ constexpr double minRequiredHours = 0.1;
 constexpr double shortestReportedSessionMinutes = 20;
 constexpr qint64 quickUndoMs = 120'000;
 constexpr float userDimMargin = 0.06f;
+constexpr qint64 minimumActionMs = 180'000;
+constexpr qint64 sampleSpacingMs = 90'000;
+constexpr double levelOneSampleDrainW = 4.0;
+constexpr double longestAccrualSeconds = 120;
+constexpr qint64 weekSeconds = 6 * 86400; // today and the six days before
+
+const QString totalsInitializedKey = QStringLiteral("share.totalsInitialized");
+const QString totalMinutesKey = QStringLiteral("share.totalMinutes");
+const QString totalWhKey = QStringLiteral("share.totalWh");
+const QString milestonesKey = QStringLiteral("share.milestonesAchieved");
 
 bool succeeded(const std::optional<HelperCommandResult>& result)
 {
@@ -175,7 +187,7 @@ QCoro::Task<> PowerSaverEngine::standDownAutopilotOff()
             m_savings.recordPenalty(key, 0.5, at);
 
     QPointer<PowerSaverEngine> self(this);
-    if (!m_activeActionKeys.isEmpty()) {
+    if (anythingInForce()) {
         co_await restoreEverything(Localized::text("オートパイロットOFF"));
         if (!self)
             co_return;
@@ -188,7 +200,7 @@ QCoro::Task<> PowerSaverEngine::standDownOnExternalPower()
 {
     setBoostUntilAC(false);
     QPointer<PowerSaverEngine> self(this);
-    if (m_level != 0 || !m_activeActionKeys.isEmpty()) {
+    if (m_level != 0 || anythingInForce()) {
         setLevel(0);
         co_await restoreEverything(Localized::text("AC接続"));
         if (!self)
@@ -539,37 +551,456 @@ void PowerSaverEngine::updateStatusText()
 }
 
 // ---------------------------------------------------------------------------------------
-// Ledger, sampling, actions and restoring
+// Ledger totals and milestones
 
 void PowerSaverEngine::loadLedgerTotals(const QDateTime& now)
 {
     m_ledgerDay = m_calendar.startOfDay(now);
+    if (m_history) {
+        const SavingsDailyRecord today = m_history->todaySavingsRecord(now);
+        setSavedTodayWh(today.savedWh);
+        setExtendedTodayMinutes(today.extendedMinutes);
+    } else {
+        setSavedTodayWh(0);
+        setExtendedTodayMinutes(0);
+    }
+    loadLifetimeTotals(now);
 }
 
-void PowerSaverEngine::accrueLedger(const QDateTime&)
+void PowerSaverEngine::loadLifetimeTotals(const QDateTime& now)
 {
+    if (m_defaults.boolean(totalsInitializedKey)) {
+        setTotalExtendedMinutes(m_defaults.real(totalMinutesKey));
+        setTotalSavedWh(m_defaults.real(totalWhKey));
+        return;
+    }
+    // Seeded once per installation from the ledger the store still holds; from then on the
+    // totals live in the defaults, because the store keeps only recent days.
+    double minutes = 0;
+    double wh = 0;
+    if (m_history) {
+        for (const SavingsDailyRecord& row : m_history->recentSavings(90, now)) {
+            minutes += row.extendedMinutes;
+            wh += row.savedWh;
+        }
+    }
+    setTotalExtendedMinutes(minutes);
+    setTotalSavedWh(wh);
+    m_defaults.set(totalsInitializedKey, true);
+    saveLifetimeTotals();
 }
 
-QCoro::Task<> PowerSaverEngine::sampleIfNeeded(BatterySnapshot, QDateTime)
+void PowerSaverEngine::saveLifetimeTotals()
 {
-    co_return;
+    m_defaults.set(totalMinutesKey, m_totalExtendedMinutes);
+    m_defaults.set(totalWhKey, m_totalSavedWh);
 }
 
-QCoro::Task<> PowerSaverEngine::applyPolicy(BatterySnapshot, int, QDateTime)
+SavingsStats::Summary PowerSaverEngine::savingsSummary(const QDateTime& now) const
 {
-    co_return;
+    QList<SavingsStats::DayEntry> entries;
+    if (m_history)
+        for (const SavingsDailyRecord& row : m_history->recentSavings(30, now))
+            entries.append({row.day, row.extendedMinutes, row.savedWh});
+
+    SavingsStats::Summary summary;
+    const QDateTime today = m_calendar.startOfDay(now);
+    const QDateTime weekStart = today.addSecs(-weekSeconds);
+    for (const SavingsStats::DayEntry& entry : std::as_const(entries)) {
+        if (entry.day == today) {
+            summary.todayMinutes = entry.minutes;
+            summary.todayWh = entry.wh;
+        }
+        if (weekStart <= entry.day && entry.day <= today) {
+            summary.weekMinutes += entry.minutes;
+            summary.weekWh += entry.wh;
+        }
+    }
+    // The all-time figures never show less than the last seven days, even when the defaults
+    // were cleared while the store kept its rows.
+    summary.totalMinutes = std::max(m_totalExtendedMinutes, summary.weekMinutes);
+    summary.totalWh = std::max(m_totalSavedWh, summary.weekWh);
+    summary.streakDays = SavingsStats::streak(entries, now, m_calendar);
+    return summary;
 }
 
-QCoro::Task<> PowerSaverEngine::restoreEverything(QString)
+void PowerSaverEngine::checkMilestones(const QDateTime& now)
 {
+    const QStringList stored = m_defaults.stringArray(milestonesKey).value_or(QStringList());
+    QSet<QString> achieved(stored.begin(), stored.end());
+    const QList<SavingsStats::Milestone> reached = SavingsStats::newMilestones(savingsSummary(now), achieved);
+    if (reached.isEmpty())
+        return;
+    for (const SavingsStats::Milestone& milestone : reached)
+        achieved.insert(milestone.key);
+    QStringList keys(achieved.begin(), achieved.end());
+    keys.sort();
+    m_defaults.set(milestonesKey, keys);
+    // Milestones reached together are all kept, but only the last is announced.
+    if (onMilestone)
+        onMilestone(reached.last());
+}
+
+// ---------------------------------------------------------------------------------------
+// Ledger accrual and sampling
+
+void PowerSaverEngine::accrueLedger(const QDateTime& now)
+{
+    if (m_activeActionKeys.isEmpty() || !m_lastLedgerAt) {
+        m_lastLedgerAt = now;
+        return;
+    }
+    // A longer gap, such as a sleep, counts as the longest step.
+    const double dt = std::min(double(m_lastLedgerAt->msecsTo(now)) / 1000.0, longestAccrualSeconds);
+    if (dt <= 0) {
+        m_lastLedgerAt = now;
+        return;
+    }
+    double watts = 0;
+    for (const QString& key : sorted(m_activeActionKeys))
+        watts += m_savings.blendedSavings(key).watts;
+    const double wh = dt * watts / 3600;
+    // The energy saved over the drain the machine would have had without the actions.
+    const double minutes = std::max(wh, 0.0) / (std::max(m_drainWatts, drainFloorW) + std::max(watts, 0.0)) * 60;
+
+    setSessionSavedWh(m_sessionSavedWh + wh);
+    setSavedTodayWh(m_savedTodayWh + wh);
+    setExtendedTodayMinutes(m_extendedTodayMinutes + minutes);
+    setTotalSavedWh(m_totalSavedWh + wh);
+    setTotalExtendedMinutes(m_totalExtendedMinutes + minutes);
+    saveLifetimeTotals();
+    if (m_history)
+        m_history->accrueSavings(wh, minutes, m_activeActionKeys.size(), now);
+    checkMilestones(now);
+    m_lastLedgerAt = now;
+}
+
+QCoro::Task<> PowerSaverEngine::sampleIfNeeded(BatterySnapshot, QDateTime now)
+{
+    if (m_level < 1 || !m_helper.isConnected() || m_lastSampleAt.msecsTo(now) < sampleSpacingMs)
+        co_return;
+    // A light load is not worth sampling at the lowest level.
+    if (m_level == 1 && m_drainWatts < levelOneSampleDrainW)
+        co_return;
+    // Set first, so that a failed sample is not retried before the spacing.
+    m_lastSampleAt = now;
+    co_await m_tracker.sample(m_helper);
+}
+
+// ---------------------------------------------------------------------------------------
+// Choosing actions
+
+double PowerSaverEngine::computeDeficit(const BatterySnapshot& snapshot, int tier,
+                                        const std::optional<AIStrategist::Strategy>& strategy) const
+{
+    PowerDeficit::Inputs in;
+    in.boost = m_boostUntilAC;
+    in.requiredHours = m_requiredHours;
+    in.fullWh = capacityWh(snapshot);
+    in.socPercent = snapshot.socPercent;
+    if (strategy)
+        in.strategyTargetW = strategy->targetDrainWatts;
+    in.tier = tier;
+    in.drainWatts = m_drainWatts;
+    return PowerDeficit::compute(in);
+}
+
+std::vector<PowerPolicy::Candidate>
+PowerSaverEngine::buildCandidates(int tier, const std::optional<AIStrategist::Strategy>& strategy) const
+{
+    const QDateTime now = m_clock.now();
+    std::vector<PowerPolicy::Candidate> candidates;
+    const auto add = [&](const QString& key, int minTier, bool isBase, std::optional<double> estimate = std::nullopt,
+                         double bonus = 0) {
+        const SavingsModel::Blend blend = m_savings.blendedSavings(key, estimate);
+        const double confidence = std::isnan(blend.confidence) ? 0.3 : std::max(blend.confidence, 0.3);
+        candidates.push_back(
+            {key, blend.watts, blend.watts * confidence - m_savings.penaltyScore(key, now) + bonus, minTier, isBase});
+    };
+
+    const bool connected = m_helper.isConnected();
+    if (connected)
+        add(QString::fromLatin1(PowerActionKeys::lowPowerMode), 1, true);
+    if (m_settings.kbBacklightOffEnabled() && m_display.kbClient && m_display.kbID)
+        add(QString::fromLatin1(PowerActionKeys::keyboardOff), 1, true);
+    if (m_settings.autoDimEnabled() && !m_userDimOverride && m_display.getBrightnessFn && m_display.setBrightnessFn
+        && m_display.currentBrightness()) {
+        add(QString::fromLatin1(PowerActionKeys::dim70), 2, false);
+        add(QString::fromLatin1(PowerActionKeys::dim50), 3, false);
+    }
+    if (!connected)
+        return candidates;
+    if (m_settings.pauseSpotlightOnBattery())
+        add(QString::fromLatin1(PowerActionKeys::spotlight), 2, false);
+    if (m_settings.pauseTimeMachineOnBattery())
+        add(QString::fromLatin1(PowerActionKeys::timeMachine), 2, false);
+
+    QStringList exclusions = m_settings.powerExclusions();
+    if (strategy && strategy->throttleAvoid)
+        exclusions << *strategy->throttleAvoid;
+    const bool maximum = tier >= 3;
+    const QStringList recommended = strategy ? strategy->throttleRecommended.value_or(QStringList()) : QStringList();
+    QSet<QString> listed;
+    for (const ProcessEnergyTracker::Candidate& process :
+         m_tracker.throttleCandidates(exclusions, maximum ? 80 : 150, maximum ? 0.06 : 0.12, maximum ? 12 : 5)) {
+        const QString key = PowerActionKeys::throttleKey(process.name);
+        add(key, 2, false, m_tracker.estimatedWatts(process.name, std::max(m_drainWatts, drainFloorW)),
+            recommended.contains(process.name) ? 0.5 : 0);
+        listed.insert(key);
+    }
+    // A process throttled now but no longer among the heavy ones stays eligible, so that it
+    // is released only when the selection drops it.
+    for (const QString& key : sorted(m_activeActionKeys))
+        if (PowerActionKeys::isThrottleKey(key) && !listed.contains(key))
+            add(key, 2, false);
+    return candidates;
+}
+
+QCoro::Task<> PowerSaverEngine::applyPolicy(BatterySnapshot snapshot, int tier, QDateTime now)
+{
+    const std::optional<AIStrategist::Strategy> strategy = activeStrategy();
+    const double deficit = computeDeficit(snapshot, tier, strategy);
+    setCurrentDeficitW(std::isfinite(deficit) ? std::max(deficit, 0.0) : m_drainWatts);
+    const PowerPolicy::Selection selection = PowerPolicy::select(buildCandidates(tier, strategy), deficit, tier);
+    ActionKeySet wanted(selection.chosen.begin(), selection.chosen.end());
+    // The stronger cap replaces the weaker one.
+    if (wanted.contains(QLatin1String(PowerActionKeys::dim50)))
+        wanted.remove(QString::fromLatin1(PowerActionKeys::dim70));
+    setExpectedSavingsW(selection.expectedSavingsW);
+
+    QPointer<PowerSaverEngine> self(this);
+    QStringList throttledNow;
+    for (const QString& key : sorted(wanted - m_activeActionKeys)) {
+        const bool newlyThrottled = co_await applyAction(key, strategy, now);
+        if (!self)
+            co_return;
+        if (newlyThrottled && PowerActionKeys::isThrottleKey(key))
+            throttledNow << PowerActionKeys::throttledProcessName(key);
+    }
+    for (const QString& key : sorted(m_activeActionKeys - wanted)) {
+        // An action stays at least three minutes, so that it is not switched at every reading.
+        const auto applied = m_actionAppliedAt.constFind(key);
+        if (applied != m_actionAppliedAt.cend() && applied.value().msecsTo(now) < minimumActionMs)
+            continue;
+        co_await removeAction(key, Localized::text("削減目標を満たしたため解除"));
+        if (!self)
+            co_return;
+    }
+    notifyThrottled(throttledNow);
+}
+
+void PowerSaverEngine::notifyThrottled(const QStringList& names)
+{
+    if (names.isEmpty() || !m_settings.notifyPowerActions())
+        return;
+    QString body = names.mid(0, 2).join(Localized::text("、"));
+    if (names.size() >= 3)
+        body += Localized::fmt(" ほか%lld件", qint64(names.size() - 2));
+    body += Localized::text(" を減速中(前面で使うと自動解除)。");
+    m_notifier.notify(QStringLiteral("ps-throttle"), Localized::text("バックグラウンドを減速しました"), body, 300);
+}
+
+// ---------------------------------------------------------------------------------------
+// Applying and removing actions
+
+QCoro::Task<bool> PowerSaverEngine::applyAction(QString key, std::optional<AIStrategist::Strategy> strategy,
+                                                QDateTime now)
+{
+    QPointer<PowerSaverEngine> self(this);
+    std::optional<HelperCommandResult> result;
+    if (key == QLatin1String(PowerActionKeys::lowPowerMode)) {
+        result = co_await m_helper.setLowPowerMode(true);
+    } else if (key == QLatin1String(PowerActionKeys::spotlight)) {
+        result = co_await m_helper.setSpotlightPaused(true);
+    } else if (key == QLatin1String(PowerActionKeys::timeMachine)) {
+        result = co_await m_helper.setTimeMachinePaused(true);
+    } else if (key == QLatin1String(PowerActionKeys::keyboardOff)) {
+        m_display.turnOffKeyboardBacklight();
+        recordApplied(key, now);
+        co_return false;
+    } else if (key == QLatin1String(PowerActionKeys::dim70)) {
+        // The strategy may choose the cap, within reason; one that is not a number is none.
+        double cap = 0.7;
+        if (strategy && strategy->brightnessCap && std::isfinite(*strategy->brightnessCap))
+            cap = std::clamp(*strategy->brightnessCap, 0.5, 0.9);
+        if (m_display.applyBrightnessCap(float(cap)))
+            recordApplied(key, now);
+        co_return false;
+    } else if (key == QLatin1String(PowerActionKeys::dim50)) {
+        dropActionKey(QString::fromLatin1(PowerActionKeys::dim70));
+        if (m_display.applyBrightnessCap(0.5f))
+            recordApplied(key, now);
+        co_return false;
+    } else if (PowerActionKeys::isThrottleKey(key)) {
+        co_return co_await applyThrottle(key, now);
+    } else {
+        co_return false;
+    }
+    if (self && succeeded(result))
+        recordApplied(key, now);
+    co_return false;
+}
+
+QCoro::Task<bool> PowerSaverEngine::applyThrottle(QString key, QDateTime now)
+{
+    const QString name = PowerActionKeys::throttledProcessName(key);
+    QList<qint64> pids;
+    for (const ProcessPowerSample& process : m_tracker.latestProcesses())
+        if (process.name == name)
+            pids << process.pid;
+
+    QPointer<PowerSaverEngine> self(this);
+    bool newlyThrottled = false;
+    for (qint64 pid : std::as_const(pids)) {
+        // Checked just before each call: a release or another pass may have run meanwhile.
+        if (m_throttledProcesses.contains(pid))
+            continue;
+        const auto result = co_await m_helper.setProcessThrottled(pid, true);
+        if (!self)
+            co_return false;
+        if (!succeeded(result))
+            continue;
+        ThrottledProcessMap throttled = m_throttledProcesses;
+        throttled.insert(pid, name);
+        setThrottledProcesses(throttled);
+        newlyThrottled = true;
+    }
+    if (newlyThrottled)
+        recordApplied(key, now);
+    co_return newlyThrottled;
+}
+
+void PowerSaverEngine::recordApplied(const QString& key, const QDateTime& now)
+{
+    ActionKeySet keys = m_activeActionKeys;
+    keys.insert(key);
+    setActiveActionKeys(keys);
+    m_actionAppliedAt.insert(key, now);
+    ++m_sessionActionCounts[key];
+    m_measurer.begin(key, now);
+    log(PowerActionKeys::logCategory(key), Localized::fmt("%@ を適用", PowerActionKeys::displayName(key)));
+}
+
+QCoro::Task<> PowerSaverEngine::removeAction(QString key, QString reason)
+{
+    QPointer<PowerSaverEngine> self(this);
+    // The daemon's answer is not waited on for these: its restore-all undoes them later.
+    if (key == QLatin1String(PowerActionKeys::lowPowerMode))
+        co_await m_helper.setLowPowerMode(false);
+    else if (key == QLatin1String(PowerActionKeys::spotlight))
+        co_await m_helper.setSpotlightPaused(false);
+    else if (key == QLatin1String(PowerActionKeys::timeMachine))
+        co_await m_helper.setTimeMachinePaused(false);
+    else if (key == QLatin1String(PowerActionKeys::keyboardOff))
+        m_display.restoreKeyboardBacklight();
+    else if (key == QLatin1String(PowerActionKeys::dim70) || key == QLatin1String(PowerActionKeys::dim50))
+        m_display.restoreBrightness();
+    else if (PowerActionKeys::isThrottleKey(key)) {
+        const QString name = PowerActionKeys::throttledProcessName(key);
+        const ThrottledProcessMap listed = m_throttledProcesses;
+        for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
+            if (it.value() != name)
+                continue;
+            const auto result = co_await m_helper.setProcessThrottled(it.key(), false);
+            if (!self)
+                co_return;
+            // A process whose release failed stays listed, for the user to release.
+            if (succeeded(result)) {
+                ThrottledProcessMap throttled = m_throttledProcesses;
+                throttled.remove(it.key());
+                setThrottledProcesses(throttled);
+            }
+        }
+    }
+    if (!self)
+        co_return;
+    dropActionKey(key);
+    log(QStringLiteral("restore"), Localized::fmt("%@ を解除 (%@)", PowerActionKeys::displayName(key), reason));
+}
+
+QCoro::Task<> PowerSaverEngine::unthrottle(qint64 pid)
+{
+    // A pid already being released is handled as one that is not listed: a second press
+    // during the first's wait must not release, penalise and count the process twice.
+    if (!m_throttledProcesses.contains(pid) || m_releasing.contains(pid))
+        co_return;
+    const QString name = m_throttledProcesses.value(pid);
+    QPointer<PowerSaverEngine> self(this);
+    m_releasing.insert(pid);
+    const auto result = co_await m_helper.setProcessThrottled(pid, false);
+    if (!self)
+        co_return;
+    m_releasing.remove(pid);
+
+    if (succeeded(result)) {
+        ThrottledProcessMap throttled = m_throttledProcesses;
+        throttled.remove(pid);
+        setThrottledProcesses(throttled);
+    }
+    const QString key = PowerActionKeys::throttleKey(name);
+    if (!m_throttledProcesses.values().contains(name))
+        dropActionKey(key);
+
+    // The user wanted this process at full speed: a dislike, whether or not the daemon obliged.
+    const QDateTime now = m_clock.now();
+    m_savings.recordPenalty(key, 1.0, now);
+    m_measurer.invalidateAll();
+    log(QStringLiteral("unthrottle"), Localized::fmt("%@ (手動解除・好みを学習)", name));
+
+    const std::optional<QString> suggestion = m_savings.recordManualUnthrottle(name, isExcluded(name), now);
+    if (!suggestion)
+        co_return;
+    if (m_settings.notifyPowerActions())
+        m_notifier.notify(QStringLiteral("ps-suggest"), Localized::text("除外リストへの追加を提案"),
+                          Localized::fmt("「%@」の減速を2回解除しました。省電力タブから除外リストに追加できます。",
+                                         *suggestion),
+                          600);
+    log(QStringLiteral("suggest"), Localized::fmt("%@ の除外を提案", *suggestion));
+}
+
+bool PowerSaverEngine::isExcluded(const QString& processName) const
+{
+    const QLocale locale;
+    const QString name = locale.toLower(processName);
+    for (const QString& exclusion : m_settings.powerExclusions()) {
+        // An empty entry is contained in every name and would end every suggestion.
+        if (!exclusion.isEmpty() && name.contains(locale.toLower(exclusion)))
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Restoring everything
+
+bool PowerSaverEngine::anythingInForce() const
+{
+    // A listed process counts even without its key: a failed release or a release on
+    // activation leaves it throttled with the key gone, and only restore-all brings it back.
+    return !m_activeActionKeys.isEmpty() || !m_throttledProcesses.isEmpty();
+}
+
+QCoro::Task<> PowerSaverEngine::restoreEverything(QString reason)
+{
+    QPointer<PowerSaverEngine> self(this);
+    if (m_helper.isConnected() && anythingInForce()) {
+        co_await m_helper.restoreAllPowerSaving();
+        if (!self)
+            co_return;
+    }
+    m_display.restoreBrightness();
+    m_display.restoreKeyboardBacklight();
+    if (!m_activeActionKeys.isEmpty())
+        log(QStringLiteral("restore"), Localized::fmt("全アクションを復元 (%@)", reason));
+
     setActiveActionKeys({});
     m_actionAppliedAt.clear();
     setThrottledProcesses({});
+    // Measurements in flight are dropped without a result.
     m_measurer.clear();
     setCurrentDeficitW(0);
     setExpectedSavingsW(0);
     m_lastLedgerAt.reset();
-    co_return;
 }
 
 } // namespace kestrune

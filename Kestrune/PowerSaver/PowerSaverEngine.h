@@ -5,6 +5,7 @@
 #include "Kestrune/AI/AIStrategist.h"
 #include "Kestrune/Battery/BatterySnapshot.h"
 #include "Kestrune/PowerSaver/EffectMeasurer.h"
+#include "Kestrune/PowerSaver/PowerPolicy.h"
 #include "Kestrune/Share/SavingsStats.h"
 
 #include <QCoro/QCoroTask>
@@ -19,6 +20,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kestrune {
 
@@ -110,6 +112,12 @@ public:
     void requestStrategyUpdate(const BatterySnapshot& snapshot, int tier, bool force);
     // Today's ledger figures (and the all-time ones), at start and at each new day.
     void loadLedgerTotals(const QDateTime& now);
+    // Today's, the week's and all-time savings and the streak of days, for the views and the
+    // share card.
+    SavingsStats::Summary savingsSummary(const QDateTime& now) const;
+    // The user releases one throttled process by hand ("解除"). A second press while the
+    // first is still with the daemon does nothing.
+    QCoro::Task<> unthrottle(qint64 pid);
 
 signals:
     void levelChanged();
@@ -154,10 +162,29 @@ private:
     QJsonObject buildTelemetry(const BatterySnapshot& snapshot, int tier) const;
     void updateStatusText();
 
-    // Ledger, sampling, actions and restoring.
+    // Ledger totals and milestones.
+    void loadLifetimeTotals(const QDateTime& now);
+    void saveLifetimeTotals();
+    void checkMilestones(const QDateTime& now);
     void accrueLedger(const QDateTime& now);
     QCoro::Task<> sampleIfNeeded(BatterySnapshot snapshot, QDateTime now);
+
+    // Choosing, applying and removing actions.
+    double computeDeficit(const BatterySnapshot& snapshot, int tier,
+                          const std::optional<AIStrategist::Strategy>& strategy) const;
+    std::vector<PowerPolicy::Candidate> buildCandidates(int tier,
+                                                        const std::optional<AIStrategist::Strategy>& strategy) const;
     QCoro::Task<> applyPolicy(BatterySnapshot snapshot, int tier, QDateTime now);
+    void notifyThrottled(const QStringList& names);
+    // True only when a throttle newly lowered at least one process.
+    QCoro::Task<bool> applyAction(QString key, std::optional<AIStrategist::Strategy> strategy, QDateTime now);
+    QCoro::Task<bool> applyThrottle(QString key, QDateTime now);
+    void recordApplied(const QString& key, const QDateTime& now);
+    QCoro::Task<> removeAction(QString key, QString reason);
+    bool isExcluded(const QString& processName) const;
+
+    // Restoring everything: something the daemon changed for us is still in force.
+    bool anythingInForce() const;
     QCoro::Task<> restoreEverything(QString reason);
 
     // A measured effect, reached only through the measurer.
@@ -253,6 +280,8 @@ private:
     std::optional<QDateTime> m_lastLedgerAt;
     QDateTime m_ledgerDay;
     bool m_evaluating = false;
+    // Processes whose manual release is waiting for the daemon.
+    QSet<qint64> m_releasing;
 };
 
 } // namespace kestrune

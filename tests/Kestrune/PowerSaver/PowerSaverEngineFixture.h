@@ -170,6 +170,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8() + '\n');
     }
+    static QByteArray success() { return *HelperCommandResult::ok().toJson(); }
     static QByteArray failure() { return *HelperCommandResult::failure(QStringLiteral("失敗")).toJson(); }
 
     PrivateBus bus;

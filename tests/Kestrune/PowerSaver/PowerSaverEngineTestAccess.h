@@ -3,6 +3,7 @@
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Platform/Notifications/NotificationService.h"
 
+#include <QCoro/QCoroTask>
 #include <QList>
 #include <QString>
 
@@ -23,6 +24,7 @@ public:
     std::optional<QDateTime>& lastLedgerAt() { return e.m_lastLedgerAt; }
     QDateTime& ledgerDay() { return e.m_ledgerDay; }
     bool& evaluating() { return e.m_evaluating; }
+    QDateTime& lastSampleAt() { return e.m_lastSampleAt; }
 
     void setLevel(int level, const QDateTime& changedAt)
     {
@@ -51,6 +53,26 @@ public:
     QJsonObject telemetry(const BatterySnapshot& snapshot, int tier) const { return e.buildTelemetry(snapshot, tier); }
     QJsonObject sessionReport(double minutes, int endSOC) const { return e.sessionReport(minutes, endSOC); }
     void updateStatusText() { e.updateStatusText(); }
+    double computeDeficit(const BatterySnapshot& snapshot, int tier,
+                          const std::optional<AIStrategist::Strategy>& strategy = std::nullopt) const
+    {
+        return e.computeDeficit(snapshot, tier, strategy);
+    }
+    std::vector<PowerPolicy::Candidate> candidates(int tier,
+                                                   const std::optional<AIStrategist::Strategy>& strategy = std::nullopt) const
+    {
+        return e.buildCandidates(tier, strategy);
+    }
+    bool apply(const QString& key, const std::optional<AIStrategist::Strategy>& strategy, const QDateTime& now)
+    {
+        return QCoro::waitFor(e.applyAction(key, strategy, now));
+    }
+    void remove(const QString& key, const QString& reason) { QCoro::waitFor(e.removeAction(key, reason)); }
+    void applyPolicy(const BatterySnapshot& snapshot, int tier, const QDateTime& now)
+    {
+        QCoro::waitFor(e.applyPolicy(snapshot, tier, now));
+    }
+    void accrueLedger(const QDateTime& now) { e.accrueLedger(now); }
 
 private:
     PowerSaverEngine& e;
