@@ -1,0 +1,136 @@
+#include "tests/Kestrune/PowerSaver/PowerSaverEngineFixture.h"
+
+namespace kestrune::test {
+
+namespace {
+
+// What the store holds for the day that contains `at`.
+SavingsDailyRecord rowOf(HistoryStore& history, const QDateTime& at) { return history.todaySavingsRecord(at); }
+
+} // namespace
+
+TEST_F(PowerSaverEngineTest, TheLedgerBooksWhatTheActionsInForceSaveSinceTheLastTick)
+{
+    access->setDrainWatts(8);
+    access->setActive({"throttle:x"}, clock.now()); // 1 W before anything is learned
+    access->accrueLedger(clock.now());
+    EXPECT_EQ(engine->totalSavedWh(), 0) << "the first accrual only starts the clock";
+
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    EXPECT_DOUBLE_EQ(engine->sessionSavedWh(), 1.0 / 120);
+    EXPECT_DOUBLE_EQ(engine->savedTodayWh(), 1.0 / 120);
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 1.0 / 120);
+    // The saved energy over the drain without the action, 8 + 1 W.
+    EXPECT_DOUBLE_EQ(engine->extendedTodayMinutes(), 1.0 / 18);
+    EXPECT_DOUBLE_EQ(engine->totalExtendedMinutes(), 1.0 / 18);
+    EXPECT_DOUBLE_EQ(defaults->real("share.totalWh"), 1.0 / 120);
+    EXPECT_DOUBLE_EQ(rowOf(*history, clock.now()).savedWh, 1.0 / 120);
+    EXPECT_EQ(rowOf(*history, clock.now()).actionsCount, 1);
+
+    clock.advance(600); // a sleep counts as two minutes
+    access->accrueLedger(clock.now());
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 5.0 / 120);
+
+    // Nothing in force: only the clock moves, so the idle time is never booked later.
+    access->setActive({}, clock.now());
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    access->setActive({"throttle:x"}, clock.now());
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 6.0 / 120);
+
+    // A low drain is floored at 1.5 W in the minutes.
+    access->setDrainWatts(0.5);
+    const double before = engine->totalExtendedMinutes();
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    EXPECT_DOUBLE_EQ(engine->totalExtendedMinutes() - before, 1.0 / 120 / 2.5 * 60);
+}
+
+TEST_F(PowerSaverEngineTest, TheFirstTickOfADayStartsTodayFromTheNewDaysRow)
+{
+    settings->setKbBacklightOffEnabled(false);
+    settings->setAutoDimEnabled(false);
+    clock.set(QDateTime(QDate(2026, 3, 2), QTime(23, 59, 15), berlin));
+    makeEngine();
+    engine->loadLedgerTotals(clock.now());
+    access->setActive({"throttle:x"}, clock.now());
+    access->lastLedgerAt() = clock.now();
+
+    tick(battery(60), 30);
+    EXPECT_DOUBLE_EQ(engine->savedTodayWh(), 1.0 / 120);
+    tick(battery(60), 30); // 00:00:15
+    EXPECT_DOUBLE_EQ(engine->savedTodayWh(), 1.0 / 120) << "yesterday's figure is not carried over";
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 2.0 / 120);
+    EXPECT_DOUBLE_EQ(rowOf(*history, clock.now()).savedWh, 1.0 / 120);
+    EXPECT_DOUBLE_EQ(rowOf(*history, clock.now().addDays(-1)).savedWh, 1.0 / 120);
+}
+
+TEST_F(PowerSaverEngineTest, AllTimeTotalsAreSeededOnceFromTheStoreAndThenKeptInTheDefaults)
+{
+    const QDateTime now = clock.now();
+    for (int day = 0; day < 40; ++day)
+        history->accrueSavings(0.5, 3, 1, now.addDays(-day));
+    engine->loadLedgerTotals(now);
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 20);
+    EXPECT_DOUBLE_EQ(engine->totalExtendedMinutes(), 120);
+    EXPECT_DOUBLE_EQ(engine->savedTodayWh(), 0.5);
+    EXPECT_EQ(defaults->object("share.totalsInitialized"), QVariant(true));
+    EXPECT_EQ(defaults->object("share.totalWh").typeId(), QMetaType::Double);
+
+    clock.advance(2 * 86400);
+    history->pruneOldData(0);
+    makeEngine();
+    engine->loadLedgerTotals(clock.now());
+    EXPECT_DOUBLE_EQ(engine->totalSavedWh(), 20);
+    EXPECT_DOUBLE_EQ(engine->totalExtendedMinutes(), 120);
+    EXPECT_EQ(engine->savedTodayWh(), 0);
+}
+
+TEST_F(PowerSaverEngineTest, TheSummaryNeverShowsLessThanTheLastSevenDays)
+{
+    defaults->set("share.totalsInitialized", true);
+    defaults->set("share.totalMinutes", 1.0);
+    defaults->set("share.totalWh", 0.1);
+    const QDateTime now = clock.now();
+    history->accrueSavings(1, 10, 1, now);
+    history->accrueSavings(2, 20, 1, now.addDays(-6));
+    history->accrueSavings(4, 40, 1, now.addDays(-7)); // outside the week: the streak only
+    history->accrueSavings(8, 80, 1, now.addDays(1));  // a clock set back: counts for nothing
+    engine->loadLedgerTotals(now);
+
+    const SavingsStats::Summary summary = engine->savingsSummary(now);
+    EXPECT_EQ(summary.todayMinutes, 10);
+    EXPECT_EQ(summary.todayWh, 1);
+    EXPECT_EQ(summary.weekMinutes, 30);
+    EXPECT_EQ(summary.weekWh, 3);
+    EXPECT_EQ(summary.totalMinutes, 30);
+    EXPECT_EQ(summary.totalWh, 3);
+    EXPECT_EQ(summary.streakDays, 1);
+}
+
+TEST_F(PowerSaverEngineTest, MilestonesReachedTogetherAreAllKeptButOnlyTheLastIsAnnounced)
+{
+    QList<QString> announced;
+    engine->onMilestone = [&](const SavingsStats::Milestone& milestone) { announced << milestone.key; };
+    defaults->set("share.totalsInitialized", true);
+    defaults->set("share.totalMinutes", 359.97);
+    history->accrueSavings(0, 29.97, 1, clock.now());
+    engine->loadLedgerTotals(clock.now());
+    access->setDrainWatts(8);
+    access->setActive({"throttle:x"}, clock.now());
+    access->accrueLedger(clock.now());
+
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    EXPECT_EQ(announced, QList<QString>{"total6h"});
+    EXPECT_EQ(defaults->stringArray("share.milestonesAchieved"), (QStringList{"daily30", "total6h"}));
+
+    clock.advance(30);
+    access->accrueLedger(clock.now());
+    EXPECT_EQ(announced.size(), 1);
+}
+
+} // namespace kestrune::test
