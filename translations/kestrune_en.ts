@@ -263,6 +263,138 @@
         <source>アップデートを確認できませんでした</source>
         <translation>Could not check for updates</translation>
     </message>
+    <message>
+        <source>待機中</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>待機</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>標準節電</source>
+        <translation>Standard saving</translation>
+    </message>
+    <message>
+        <source>強化節電</source>
+        <translation>Strong saving</translation>
+    </message>
+    <message>
+        <source>最大節電</source>
+        <translation>Maximum saving</translation>
+    </message>
+    <message>
+        <source>オートパイロットOFF</source>
+        <translation>Autopilot off</translation>
+    </message>
+    <message>
+        <source>オートパイロット: オフ</source>
+        <translation>Autopilot: off</translation>
+    </message>
+    <message>
+        <source>AC接続</source>
+        <translation>AC connected</translation>
+    </message>
+    <message>
+        <source>AC接続中(待機)</source>
+        <translation>On AC power (idle)</translation>
+    </message>
+    <message>
+        <source>L%lld→L%lld (残量%lld%%)</source>
+        <translation>L%lld→L%lld (%lld%% left)</translation>
+    </message>
+    <message>
+        <source>最大節電モード</source>
+        <translation>Maximum saving mode</translation>
+    </message>
+    <message>
+        <source>残量%lld%%。バックグラウンドを強く制限しています。</source>
+        <translation>%lld%% left. Background activity is strongly limited.</translation>
+    </message>
+    <message>
+        <source>%@ (前面化のため解除)</source>
+        <translation>%@ (released: brought to the front)</translation>
+    </message>
+    <message>
+        <source>%@ の実測効果 %.2fW</source>
+        <translation>%@ measured effect %.2fW</translation>
+    </message>
+    <message>
+        <source>AI節電レポート</source>
+        <translation>AI power-saving report</translation>
+    </message>
+    <message>
+        <source>手動の輝度変更を検知 — このセッションの自動減光を停止(好みを学習)</source>
+        <translation>Manual brightness change detected — auto-dimming stopped for this session (preference learned)</translation>
+    </message>
+    <message>
+        <source>AI戦略適用中</source>
+        <translation>AI strategy active</translation>
+    </message>
+    <message>
+        <source>推定%.1fh</source>
+        <translation>Est. %.1fh</translation>
+    </message>
+    <message>
+        <source>目標%.1fh</source>
+        <translation>Target %.1fh</translation>
+    </message>
+    <message>
+        <source>節電%.1fW</source>
+        <translation>Saving %.1fW</translation>
+    </message>
+    <message>
+        <source>%lld件減速中</source>
+        <translation>%lld throttled</translation>
+    </message>
+    <message>
+        <source>削減目標を満たしたため解除</source>
+        <translation>released: saving target met</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source> ほか%lld件</source>
+        <translation> and %lld more</translation>
+    </message>
+    <message>
+        <source> を減速中(前面で使うと自動解除)。</source>
+        <translation> slowed down (released automatically when you bring it to the front).</translation>
+    </message>
+    <message>
+        <source>バックグラウンドを減速しました</source>
+        <translation>Background processes slowed down</translation>
+    </message>
+    <message>
+        <source>%@ を適用</source>
+        <translation>%@ applied</translation>
+    </message>
+    <message>
+        <source>%@ を解除 (%@)</source>
+        <translation>%@ released (%@)</translation>
+    </message>
+    <message>
+        <source>%@ (手動解除・好みを学習)</source>
+        <translation>%@ (released by you; preference learned)</translation>
+    </message>
+    <message>
+        <source>除外リストへの追加を提案</source>
+        <translation>Suggested for the exclusion list</translation>
+    </message>
+    <message>
+        <source>「%@」の減速を2回解除しました。省電力タブから除外リストに追加できます。</source>
+        <translation>You released “%@” twice. You can add it to the exclusion list in the Power Saver tab.</translation>
+    </message>
+    <message>
+        <source>%@ の除外を提案</source>
+        <translation>Suggested excluding %@</translation>
+    </message>
+    <message>
+        <source>全アクションを復元 (%@)</source>
+        <translation>All actions restored (%@)</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -263,6 +263,138 @@
         <source>アップデートを確認できませんでした</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>待機中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>待機</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>標準節電</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>強化節電</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大節電</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>オートパイロットOFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>オートパイロット: オフ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AC接続</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AC接続中(待機)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L%lld→L%lld (残量%lld%%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大節電モード</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>残量%lld%%。バックグラウンドを強く制限しています。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ (前面化のため解除)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ の実測効果 %.2fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI節電レポート</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>手動の輝度変更を検知 — このセッションの自動減光を停止(好みを学習)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI戦略適用中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>推定%.1fh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目標%.1fh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>節電%.1fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld件減速中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>削減目標を満たしたため解除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> ほか%lld件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> を減速中(前面で使うと自動解除)。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バックグラウンドを減速しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ を適用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ を解除 (%@)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ (手動解除・好みを学習)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>除外リストへの追加を提案</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%@」の減速を2回解除しました。省電力タブから除外リストに追加できます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ の除外を提案</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全アクションを復元 (%@)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>
