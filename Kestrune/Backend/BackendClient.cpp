@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <QCoro/QCoroNetworkReply>
+#include <QCoro/QCoroSignal>
 
 #include <memory>
 
@@ -336,8 +337,10 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     QPointer<BackendClient> self(this);
     m_registering = true;
     const auto done = qScopeGuard([self] {
-        if (self)
-            self->m_registering = false;
+        if (!self)
+            return;
+        self->m_registering = false;
+        emit self->registrationFinished();
     });
 
     const QString name = co_await m_config.systemInfo.computerName();
@@ -376,6 +379,12 @@ QCoro::Task<> BackendClient::registerIfNeeded()
         m_defaults.set(QString::fromLatin1(deviceTokenKey), token);
     }
     setServerReachable(true);
+}
+
+QCoro::Task<> BackendClient::waitForRegistration()
+{
+    if (m_registering)
+        co_await qCoro(this, &BackendClient::registrationFinished);
 }
 
 void BackendClient::handlePath(bool satisfied)

@@ -105,6 +105,8 @@ public:
     QCoro::Task<> checkHealth(bool force);
     // Registers the device (again), unless a registration is already running.
     QCoro::Task<> registerIfNeeded();
+    // Returns once no registration is running.
+    QCoro::Task<> waitForRegistration();
 
     // The model routes: the payload goes to the provider's model under the device's identity.
     QCoro::Task<BackendResult<StrategyAnswer>> aiStrategy(
@@ -129,6 +131,7 @@ signals:
     void lastHealthAtChanged();
     void lastErrorChanged();
     void deviceIDChanged();
+    void registrationFinished();
 
 private:
     using Headers = QList<std::pair<QByteArray, QByteArray>>;

@@ -11,9 +11,8 @@
 #include "tools/kestrune-backend/FakeBackend.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
-
-#include <QCoro/QCoroTask>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,7 @@
 
 namespace kestrune::test {
 
-// The application's backend client against a fake backend on 127.0.0.1: its defaults and
+// One installation's backend client against a fake backend on 127.0.0.1: its defaults and
 // settings in a temporary folder, a manual clock, a network path switched by hand, short
 // time-outs and a machine description that reads nothing of the real machine.
 class BackendTestbed {
@@ -29,10 +28,17 @@ public:
     static constexpr std::chrono::milliseconds timeout { 400 };
 
     explicit BackendTestbed(FakeBackend::Options options = FakeBackend::Options {})
-        : server(options)
+        : m_ownServer(std::make_unique<FakeBackend>(options))
+        , server(*m_ownServer)
     {
-        EXPECT_TRUE(dir.isValid());
         EXPECT_TRUE(server.listen());
+        open();
+    }
+
+    // Another installation against the same server.
+    explicit BackendTestbed(FakeBackend& shared)
+        : server(shared)
+    {
         open();
     }
 
@@ -50,14 +56,19 @@ public:
         return config;
     }
 
-    // A fresh client over the stored defaults, as after a restart of the application.
-    void open()
+    // A fresh client over the stored defaults, as after a restart of the application. After
+    // a kill, only what had reached the file is there.
+    void open(bool killed = false)
     {
+        const QString file = dir.filePath(QStringLiteral("defaults.json"));
+        QByteArray onDisk;
+        if (QFile f(file); killed && f.open(QIODevice::ReadOnly))
+            onDisk = f.readAll();
         client.reset();
         settings.reset();
-        if (defaults) {
-            EXPECT_TRUE(defaults->synchronize());
-        }
+        defaults.reset();
+        if (QFile f(file); killed && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(onDisk);
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.json")));
         settings = std::make_unique<ChargingSettings>(*defaults);
         if (settings->backendURL() == QLatin1String(ChargingSettings::productionBackendURL))
@@ -76,9 +87,13 @@ public:
         EXPECT_TRUE(client->isReady()) << client->lastError().value_or(QString()).toStdString();
     }
 
+private:
+    std::unique_ptr<FakeBackend> m_ownServer;
+
+public:
+    FakeBackend& server;
     QTemporaryDir dir;
     ManualClock clock;
-    FakeBackend server;
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<ChargingSettings> settings;
     FakeNetworkPathMonitor* path = nullptr;

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrlQuery>
 
 namespace kestrune {
@@ -67,6 +68,13 @@ QJsonObject FakeBackend::Request::json() const
     return QJsonDocument::fromJson(body).object();
 }
 
+FakeBackend::Answer FakeBackend::Answer::serve()
+{
+    Answer answer;
+    answer.kind = Kind::Serve;
+    return answer;
+}
+
 FakeBackend::Answer FakeBackend::Answer::json(int status, const QJsonObject& body)
 {
     return raw(status, QJsonDocument(body).toJson(QJsonDocument::Compact));
@@ -109,6 +117,13 @@ FakeBackend::Answer FakeBackend::Answer::redirect(const QUrl& to)
     Answer answer = raw(302, QByteArray());
     answer.headers.append({ QByteArrayLiteral("Location"), to.toEncoded() });
     return answer;
+}
+
+FakeBackend::Answer FakeBackend::Answer::after(int ms) const
+{
+    Answer delayed = *this;
+    delayed.delayMs = ms;
+    return delayed;
 }
 
 // The server.
@@ -279,7 +294,17 @@ std::optional<FakeBackend::Answer> FakeBackend::scripted(const QString& route)
 void FakeBackend::answer(QTcpSocket* socket, const Request& request)
 {
     const std::optional<Answer> script = scripted(request.route());
-    send(socket, script ? *script : serve(request));
+    // A served answer reflects the state when the request arrived, also when it is late.
+    const Answer reply = script && script->kind != Answer::Kind::Serve ? *script : serve(request);
+    const int delay = script ? script->delayMs : 0;
+    if (delay <= 0) {
+        send(socket, reply);
+        return;
+    }
+    QTimer::singleShot(delay, socket, [this, socket, reply] {
+        if (m_connections.contains(socket))
+            send(socket, reply);
+    });
 }
 
 void FakeBackend::send(QTcpSocket* socket, const Answer& answer)
@@ -290,6 +315,7 @@ void FakeBackend::send(QTcpSocket* socket, const Answer& answer)
     case Answer::Kind::Close:
         socket->abort();
         return;
+    case Answer::Kind::Serve:
     case Answer::Kind::Respond:
     case Answer::Kind::Stream:
         break;

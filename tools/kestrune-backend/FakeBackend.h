@@ -56,13 +56,16 @@ public:
 
     // How to answer a request.
     struct Answer {
-        enum class Kind { Respond, Hold, Close, Stream };
+        enum class Kind { Serve, Respond, Hold, Close, Stream };
         Kind kind = Kind::Respond;
         int status = 200;
         QByteArray body;
         QList<std::pair<QByteArray, QByteArray>> headers;
         qint64 streamBytes = 0;
+        int delayMs = 0;
 
+        // The route's own answer, as without a script (to script a later call).
+        static Answer serve();
         static Answer json(int status, const QJsonObject& body);
         static Answer raw(int status, QByteArray body);
         // No answer at all: the client's time-out ends the exchange.
@@ -72,6 +75,8 @@ public:
         // A 200 whose body of `bytes` bytes is streamed, never held in memory.
         static Answer huge(qint64 bytes);
         static Answer redirect(const QUrl& to);
+        // The same answer, sent `ms` milliseconds after the request arrived.
+        Answer after(int ms) const;
     };
 
     explicit FakeBackend(QObject* parent = nullptr);
