@@ -33,6 +33,42 @@ FreedesktopNotifications::FreedesktopNotifications(QDBusConnection bus, QObject*
 
 void FreedesktopNotifications::post(const QString& requestId, const QString& title, const QString& body)
 {
+    // Bodies carry text from elsewhere (a model's report, a process name). A service that
+    // reads bodies as markup would break at a stray "&" or "<" and turn "<a>" or "<img>" into
+    // live links and images, so it gets the text escaped. The capabilities are asked afresh
+    // each time: the service may be replaced while the application runs.
+    QDBusMessage ask = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                                      QString::fromLatin1(interfaceName), QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, requestId, title, body](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QStringList> capabilities = *w;
+                // A service that does not answer may still read markup: escape then too.
+                const bool markup = capabilities.isError() || capabilities.value().contains(QStringLiteral("body-markup"));
+                notify(requestId, title, markup ? escapedMarkup(body) : body);
+            });
+}
+
+QString FreedesktopNotifications::escapedMarkup(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            escaped += QStringLiteral("&amp;");
+        else if (c == u'<')
+            escaped += QStringLiteral("&lt;");
+        else if (c == u'>')
+            escaped += QStringLiteral("&gt;");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+void FreedesktopNotifications::notify(const QString& requestId, const QString& title, const QString& body)
+{
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
                                                        QString::fromLatin1(interfaceName), QStringLiteral("Notify"));
     QVariantMap hints;

@@ -26,11 +26,16 @@ public:
     // The service is on the bus, or the bus can start it.
     QCoro::Task<bool> isAvailable() override;
 
+    // The text with "&", "<" and ">" written as entities, for a service that reads markup.
+    static QString escapedMarkup(const QString& text);
+
 private slots:
     void onActionInvoked(uint id, const QString& actionKey);
     void onNotificationClosed(uint id, uint reason);
 
 private:
+    void notify(const QString& requestId, const QString& title, const QString& body);
+
     QDBusConnection m_bus;
     QHash<uint, QString> m_requests;
 };

@@ -21,6 +21,8 @@ public:
         QVariantMap hints;
     };
     QList<Shown> shown;
+    // What GetCapabilities announces ("body-markup": bodies are read as markup).
+    QStringList capabilities{QStringLiteral("body"), QStringLiteral("actions")};
 
     explicit FakeNotificationServer(QDBusConnection bus)
         : m_bus(std::move(bus))
@@ -31,6 +33,7 @@ public:
     void close(uint id) { emitSignal("NotificationClosed", id, 2u); }
 
 public slots:
+    QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString& application, uint replacesId, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout);
 

@@ -119,6 +119,25 @@ TEST_F(NotifierBusTest, PostsToTheDesktopServiceAndRoutesAClickBack)
     EXPECT_TRUE(isRequestFor(taps[1], "limit")) << taps[1].toStdString();
 }
 
+TEST_F(NotifierBusTest, BodiesAreEscapedOnlyForAServiceThatReadsMarkup)
+{
+    test::FakeNotificationServer server(bus.connect("server"));
+    ASSERT_TRUE(server.publish());
+    Notifier notifier(bus.connect("app"), clock);
+    const QString report = "<a href=\"http://x\">link</a> & <img src=x> 3 < 4";
+
+    notifier.notify("ps-report", "レポート", report, 0);
+    ASSERT_TRUE(test::waitUntil([&] { return server.shown.size() == 1; }));
+    EXPECT_EQ(server.shown[0].body, report) << "a plain-text service shows the text as it is";
+
+    server.capabilities << "body-markup";
+    notifier.notify("drain-ai", "診断", report, 0);
+    ASSERT_TRUE(test::waitUntil([&] { return server.shown.size() == 2; }));
+    EXPECT_EQ(server.shown[1].body,
+              "&lt;a href=\"http://x\"&gt;link&lt;/a&gt; &amp; &lt;img src=x&gt; 3 &lt; 4");
+    EXPECT_EQ(server.shown[1].summary, "診断") << "the summary is plain text everywhere";
+}
+
 TEST_F(NotifierBusTest, AuthorizedWhileTheServiceIsOnTheBus)
 {
     Notifier notifier(bus.connect("app"), clock);
