@@ -395,6 +395,42 @@
         <source>全アクションを復元 (%@)</source>
         <translation>All actions restored (%@)</translation>
     </message>
+    <message>
+        <source>省電力戦略の生成は1日1回までです(本日分は生成済み)</source>
+        <translation>A power-saving strategy can be generated once a day (today&apos;s is already done)</translation>
+    </message>
+    <message>
+        <source>戦略JSONの解析に失敗しました</source>
+        <translation>Could not read the strategy JSON</translation>
+    </message>
+    <message>
+        <source>バックエンド連携が無効です</source>
+        <translation>The backend connection is turned off</translation>
+    </message>
+    <message>
+        <source>オフライン(サーバーに到達できません)</source>
+        <translation>Offline (the server cannot be reached)</translation>
+    </message>
+    <message>
+        <source>サーバーURLが不正です</source>
+        <translation>The server URL is not valid</translation>
+    </message>
+    <message>
+        <source>不正なレスポンス</source>
+        <translation>Invalid response</translation>
+    </message>
+    <message>
+        <source>戦略更新エラー: %@</source>
+        <translation>Strategy update error: %@</translation>
+    </message>
+    <message>
+        <source>レポート生成エラー: %@</source>
+        <translation>Report error: %@</translation>
+    </message>
+    <message>
+        <source>診断エラー: %@</source>
+        <translation>Diagnosis error: %@</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -395,6 +395,42 @@
         <source>全アクションを復元 (%@)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>省電力戦略の生成は1日1回までです(本日分は生成済み)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>戦略JSONの解析に失敗しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バックエンド連携が無効です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>オフライン(サーバーに到達できません)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>サーバーURLが不正です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不正なレスポンス</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>戦略更新エラー: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>レポート生成エラー: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>診断エラー: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

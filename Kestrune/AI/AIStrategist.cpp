@@ -329,7 +329,7 @@ QCoro::Task<> AIStrategist::maybeUpdateStrategy(QJsonObject telemetry, bool forc
     if (!self)
         co_return;
     if (!answer) {
-        setLastError(errorText("戦略更新エラー: %@", answer.failure()));
+        setLastError(errorText(QT_TRANSLATE_NOOP("Kestrune", "戦略更新エラー: %@"), answer.failure()));
         co_return;
     }
     // The call is counted even when its answer proves useless.
@@ -362,7 +362,7 @@ QCoro::Task<> AIStrategist::generateSessionReport(QJsonObject stats)
     if (!self)
         co_return;
     if (!answer) {
-        setLastError(errorText("レポート生成エラー: %@", answer.failure()));
+        setLastError(errorText(QT_TRANSLATE_NOOP("Kestrune", "レポート生成エラー: %@"), answer.failure()));
         co_return;
     }
     recordUsage(answer->usage);
@@ -396,7 +396,7 @@ QCoro::Task<std::optional<QString>> AIStrategist::diagnoseAnomaly(QJsonObject co
     if (!self)
         co_return std::nullopt;
     if (!answer) {
-        setLastError(errorText("診断エラー: %@", answer.failure()));
+        setLastError(errorText(QT_TRANSLATE_NOOP("Kestrune", "診断エラー: %@"), answer.failure()));
         co_return std::nullopt;
     }
     recordUsage(answer->usage);

@@ -1,7 +1,7 @@
 #include "Foundation/Clock.h"
 #include "Kestrune/Backend/BackendJson.h"
-#include "Kestrune/Backend/BackendSync.h"
-#include "Kestrune/Backend/SyncPayload.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
+#include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "Kestrune/Storage/HistoryStore.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "Kestrune/Backend/BackendSync.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 
 #include "Foundation/Epoch.h"
-#include "Kestrune/Backend/SyncPayload.h"
+#include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "tests/Kestrune/Backend/SyncInstall.h"
 #include "tests/support/EventLoop.h"
 

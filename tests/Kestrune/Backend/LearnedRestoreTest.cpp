@@ -1,4 +1,4 @@
-#include "Kestrune/Backend/BackendSync.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 
 #include "tests/Kestrune/Backend/SyncInstall.h"
 #include "tests/support/EventLoop.h"

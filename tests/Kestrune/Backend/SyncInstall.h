@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Kestrune/Backend/BackendSync.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/HistoryStore.h"

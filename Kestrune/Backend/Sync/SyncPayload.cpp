@@ -1,4 +1,4 @@
-#include "Kestrune/Backend/SyncPayload.h"
+#include "Kestrune/Backend/Sync/SyncPayload.h"
 
 #include "Foundation/Epoch.h"
 #include "Foundation/Graphemes.h"

@@ -1,9 +1,9 @@
-#include "Kestrune/Backend/BackendSync.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 
 #include "Foundation/Epoch.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Backend/BackendClient.h"
-#include "Kestrune/Backend/SyncPayload.h"
+#include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
