@@ -1,5 +1,6 @@
 #include "Kestrune/Share/ShareManager.h"
 
+#include "Foundation/AtomicFile.h"
 #include "Foundation/Localized.h"
 #include "Kestrune/Share/SavingsStats.h"
 #include "Kestrune/Share/ShareCardImage.h"
@@ -7,7 +8,6 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 namespace kestrune {
 
@@ -60,8 +60,7 @@ bool ShareManager::saveImage(const QByteArray& pngData, SharePeriod period, cons
     const QString path = chooseLocation(fileName(period), QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
     if (path.isEmpty())
         return false;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(pngData) == pngData.size() && file.commit();
+    return AtomicFile::write(path, pngData);
 }
 
 } // namespace kestrune

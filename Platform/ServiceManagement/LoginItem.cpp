@@ -1,12 +1,12 @@
 #include "Platform/ServiceManagement/LoginItem.h"
 
+#include "Foundation/AtomicFile.h"
 #include "Foundation/Localized.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kestrune {
@@ -134,12 +134,7 @@ std::optional<QString> LoginItem::systemEntryPath() const
 std::optional<QString> LoginItem::writeEntry(const QString& contents)
 {
     const QString path = entryPath();
-    QSaveFile file(path);
-    const bool written = QDir().mkpath(m_options.autostartDirectory)
-        && file.open(QIODevice::WriteOnly)
-        && file.write(contents.toUtf8()) >= 0
-        && file.commit();
-    if (!written)
+    if (!QDir().mkpath(m_options.autostartDirectory) || !AtomicFile::write(path, contents.toUtf8()))
         return Localized::fmt("ログイン項目を書き込めません: %@", path);
     return std::nullopt;
 }

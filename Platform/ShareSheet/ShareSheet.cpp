@@ -1,11 +1,12 @@
 #include "Platform/ShareSheet/ShareSheet.h"
 
+#include "Foundation/AtomicFile.h"
+
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVariantMap>
@@ -13,20 +14,6 @@
 #include <QCoro/QCoroDBusPendingCall>
 
 namespace kestrune {
-
-namespace {
-
-// The file goes to other applications by descriptor, so no one else needs to read it.
-bool writePrivately(const QString& path, const QByteArray& data)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly)
-        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        && file.write(data) == data.size()
-        && file.commit();
-}
-
-} // namespace
 
 ShareSheet::ShareSheet(QDBusConnection bus, QString folder)
     : m_bus(std::move(bus))
@@ -44,7 +31,9 @@ QCoro::Task<bool> ShareSheet::share(QByteArray data, QString fileName)
     // Only values cross the await: the sheet may be gone when the portal answers.
     QDBusConnection bus = m_bus;
     const QString path = QDir(m_folder).filePath(fileName);
-    if (!QDir().mkpath(m_folder) || !writePrivately(path, data))
+    // The file goes to other applications by descriptor, so no one else needs to read it.
+    if (!QDir().mkpath(m_folder)
+        || !AtomicFile::write(path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         co_return false;
 
     QDBusMessage call = QDBusMessage::createMethodCall(
