@@ -54,22 +54,13 @@ bool writeCard(const Output& output, const QString& screen, const ShareCardView&
 // long for the card.
 bool shareCards(const Output& output)
 {
-    SavingsStats::Summary summary;
-    summary.todayMinutes = 135;
-    summary.todayWh = 12.3;
-    summary.weekMinutes = 612.4;
-    summary.weekWh = 55.8;
-    summary.totalMinutes = 4821;
-    summary.totalWh = 431.6;
-    summary.streakDays = 5;
+    const SavingsStats::Summary summary{.todayMinutes = 135, .todayWh = 12.3, .weekMinutes = 612.4, .weekWh = 55.8,
+                                        .totalMinutes = 4821, .totalWh = 431.6, .streakDays = 5};
     bool ok = true;
     for (const SharePeriod period : SharePeriod::allCases())
         ok &= writeCard(output, QStringLiteral("share-card-") + period.rawValue(), ShareCardView(summary, period, 92.6));
     ok &= writeCard(output, QStringLiteral("share-card-empty"), ShareCardView({}, SharePeriod::Today, std::nullopt));
-    SavingsStats::Summary lifetime;
-    lifetime.totalMinutes = 987654321;
-    lifetime.totalWh = 1234567.8;
-    lifetime.streakDays = 1200;
+    const SavingsStats::Summary lifetime{.totalMinutes = 987654321, .totalWh = 1234567.8, .streakDays = 1200};
     ok &= writeCard(output, QStringLiteral("share-card-long"), ShareCardView(lifetime, SharePeriod::Total, 100));
     return ok;
 }

@@ -13,15 +13,8 @@ namespace {
 
 SavingsStats::Summary week(int streakDays = 5)
 {
-    SavingsStats::Summary summary;
-    summary.todayMinutes = 135;
-    summary.todayWh = 12.34;
-    summary.weekMinutes = 612.4;
-    summary.weekWh = 55.8;
-    summary.totalMinutes = 4821;
-    summary.totalWh = 431.6;
-    summary.streakDays = streakDays;
-    return summary;
+    return {.todayMinutes = 135, .todayWh = 12.34, .weekMinutes = 612.4, .weekWh = 55.8, .totalMinutes = 4821,
+            .totalWh = 431.6, .streakDays = streakDays};
 }
 
 QImage decoded(const QByteArray& png)
