@@ -15,7 +15,7 @@ namespace {
 
 const QString header = QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrune\n");
 
-// One argument of an Exec line, quoted as the Desktop Entry specification asks: inside double
+// One argument of an Exec line, quoted by freedesktop.org's Desktop Entry rules: inside double
 // quotes a backslash guards '"', '`', '$' and itself; the value's own escaping then doubles
 // every backslash, and '%' is doubled so it is not read as a field code. A line break or
 // other control character cannot be carried through both layers.
