@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ja">
 <context>
+    <name></name>
+    <message>
+        <source>延命</source>
+        <translation>longer</translation>
+    </message>
+    <message>
+        <source>AIが自分のMacに合わせて学習した節電の実績(推定)</source>
+        <translation>Power savings the AI learned for my laptop (estimated)</translation>
+    </message>
+</context>
+<context>
     <name>Kestrune</name>
     <message>
         <source>ヘルパーはシステムサービスのため、管理者がインストールする必要があります: %@</source>
@@ -430,6 +441,58 @@
     <message>
         <source>診断エラー: %@</source>
         <translation>Diagnosis error: %@</translation>
+    </message>
+    <message>
+        <source>このプログラムの場所からはログイン時に起動できません: %@</source>
+        <translation>The program cannot be started at login from its location: %@</translation>
+    </message>
+    <message>
+        <source>ログイン項目を削除できません: %@</source>
+        <translation>Cannot remove the autostart entry: %@</translation>
+    </message>
+    <message>
+        <source>ログイン項目を書き込めません: %@</source>
+        <translation>Cannot write the autostart entry: %@</translation>
+    </message>
+    <message>
+        <source>%lld日連続</source>
+        <translation>%lld days in a row</translation>
+    </message>
+    <message>
+        <source>KestruneのAI節電で、今日Macのバッテリーが +%@ 長持ちしました</source>
+        <translation>Kestrune&apos;s AI power saving made my laptop&apos;s battery last +%@ longer today</translation>
+    </message>
+    <message>
+        <source>KestruneのAI節電で、今週Macのバッテリーが合計 +%@ 長持ちしました</source>
+        <translation>Kestrune&apos;s AI power saving made my laptop&apos;s battery last +%@ longer this week</translation>
+    </message>
+    <message>
+        <source>Kestrune導入から、Macのバッテリーを累計 +%@ 延命できました</source>
+        <translation>Since installing Kestrune, my laptop&apos;s battery has lasted +%@ longer in total</translation>
+    </message>
+    <message>
+        <source>今日</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <source>今日の実績</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <source>今週</source>
+        <translation>This week</translation>
+    </message>
+    <message>
+        <source>今週の実績</source>
+        <translation>This week</translation>
+    </message>
+    <message>
+        <source>累計</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>累計実績</source>
+        <translation>All time</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP" sourcelanguage="ja">
 <context>
+    <name></name>
+    <message>
+        <source>延命</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AIが自分のMacに合わせて学習した節電の実績(推定)</source>
+        <translation>AIが自分のPCに合わせて学習した節電の実績(推定)</translation>
+    </message>
+</context>
+<context>
     <name>Kestrune</name>
     <message>
         <source>ヘルパーはシステムサービスのため、管理者がインストールする必要があります: %@</source>
@@ -429,6 +440,58 @@
     </message>
     <message>
         <source>診断エラー: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>このプログラムの場所からはログイン時に起動できません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ログイン項目を削除できません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ログイン項目を書き込めません: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld日連続</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KestruneのAI節電で、今日Macのバッテリーが +%@ 長持ちしました</source>
+        <translation>KestruneのAI節電で、今日PCのバッテリーが +%@ 長持ちしました</translation>
+    </message>
+    <message>
+        <source>KestruneのAI節電で、今週Macのバッテリーが合計 +%@ 長持ちしました</source>
+        <translation>KestruneのAI節電で、今週PCのバッテリーが合計 +%@ 長持ちしました</translation>
+    </message>
+    <message>
+        <source>Kestrune導入から、Macのバッテリーを累計 +%@ 延命できました</source>
+        <translation>Kestrune導入から、PCのバッテリーを累計 +%@ 延命できました</translation>
+    </message>
+    <message>
+        <source>今日</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日の実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今週</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今週の実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>累計</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>累計実績</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

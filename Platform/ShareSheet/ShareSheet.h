@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QString>
+
+#include <QCoro/QCoroTask>
+
+namespace kestrune {
+
+// Hands a file to an application the user picks. The desktop portal shows its application
+// chooser; where no portal answers, the file opens in the default application for its type.
+class ShareSheet {
+public:
+    // `folder` is where shared files are written (standardFolder() in the application).
+    ShareSheet(QDBusConnection bus, QString folder);
+    // The application's cache folder.
+    static QString standardFolder();
+
+    // Writes `data` as `fileName` in the folder, readable by the user alone, and offers it.
+    // True when the portal or the default application took it; false when the file could
+    // not be written or nothing took it.
+    QCoro::Task<bool> share(QByteArray data, QString fileName);
+
+private:
+    QDBusConnection m_bus;
+    QString m_folder;
+};
+
+} // namespace kestrune
