@@ -33,13 +33,23 @@ QList<PowerSupplyTree::Supply> PowerSupplyTree::supplies() const
     return result;
 }
 
+QList<PowerSupplyTree::Supply> PowerSupplyTree::systemBatteries() const
+{
+    QList<Supply> result;
+    for (const Supply& s : supplies()) {
+        if (s.type == QLatin1String("Battery") && s.scope != QLatin1String("Device")
+            && readInteger(s.path, QStringLiteral("present")).value_or(1) != 0)
+            result.push_back(s);
+    }
+    return result;
+}
+
 std::optional<PowerSupplyTree::Supply> PowerSupplyTree::systemBattery() const
 {
-    for (const Supply& s : supplies()) {
-        if (s.type == QLatin1String("Battery") && s.scope != QLatin1String("Device"))
-            return s;
-    }
-    return std::nullopt;
+    const QList<Supply> batteries = systemBatteries();
+    if (batteries.isEmpty())
+        return std::nullopt;
+    return batteries.constFirst();
 }
 
 QList<PowerSupplyTree::Supply> PowerSupplyTree::externalSupplies() const
