@@ -7,6 +7,8 @@
 #include <QDBusMetaType>
 #include <QMap>
 
+#include <utility>
+
 namespace kestrune::test {
 
 namespace {
@@ -16,11 +18,19 @@ using Details = QMap<QString, QString>;
 bool FakePolkitAuthority::registerOn(QDBusConnection connection)
 {
     qDBusRegisterMetaType<Details>();
+    m_connection = connection;
     return connection.registerVirtualObject(QString::fromLatin1(PolkitAuthority::path), this)
         && connection.registerService(QString::fromLatin1(PolkitAuthority::service));
 }
 
-bool FakePolkitAuthority::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
+void FakePolkitAuthority::release()
+{
+    m_holding = false;
+    for (const QDBusMessage& question : std::exchange(m_held, {}))
+        answer(question);
+}
+
+bool FakePolkitAuthority::handleMessage(const QDBusMessage& message, const QDBusConnection&)
 {
     if (message.member() != QLatin1String("CheckAuthorization"))
         return false;
@@ -35,12 +45,20 @@ bool FakePolkitAuthority::handleMessage(const QDBusMessage& message, const QDBus
         action = arguments.at(1).toString();
         flags = arguments.at(3).toUInt();
     }
+    if (m_holding)
+        m_held << message;
+    else
+        answer(message);
+    return true;
+}
+
+void FakePolkitAuthority::answer(const QDBusMessage& question)
+{
     QDBusArgument result;
     result.beginStructure();
-    result << authorise.load() << false << Details{};
+    result << authorise << false << Details{};
     result.endStructure();
-    connection.send(message.createReply(QVariant::fromValue(result)));
-    return true;
+    m_connection.send(question.createReply(QVariant::fromValue(result)));
 }
 
 } // namespace kestrune::test

@@ -1,21 +1,22 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QList>
 #include <QDBusVirtualObject>
 #include <QString>
 #include <QVariantMap>
 
-#include <atomic>
-
 namespace kestrune::test {
 
 // The system's authority as far as CheckAuthorization goes: it records what it was asked
-// and answers with a fixed verdict.
+// and answers with a fixed verdict, at once or, while held, when released.
 class FakePolkitAuthority : public QDBusVirtualObject {
 public:
-    std::atomic<bool> authorise = true;
-    // Answered from the bus's own thread, so the count is read safely from the test's.
-    std::atomic<int> checks = 0;
+    // It answers from the thread that made it, so a test waits for it with its event loop
+    // running (waitUntil), not with a blocking call.
+    bool authorise = true;
+    int checks = 0;
     QString signature;
     QString subjectKind;
     QVariantMap subjectDetails;
@@ -25,8 +26,19 @@ public:
     // Takes the authority's name and object on `connection`.
     bool registerOn(QDBusConnection connection);
 
+    // Questions asked from now on wait for release(), which answers them all.
+    void hold() { m_holding = true; }
+    void release();
+
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+
+private:
+    void answer(const QDBusMessage& question);
+
+    QDBusConnection m_connection{QString()};
+    bool m_holding = false;
+    QList<QDBusMessage> m_held;
 };
 
 } // namespace kestrune::test

@@ -1,25 +1,16 @@
 #include "Platform/Sysfs/ChargeBehaviour.h"
-#include "Platform/Sysfs/PowerSupplyTree.h"
 #include "Shared/ChargingCapabilities.h"
-#include "Shared/HelperCommandResult.h"
-#include "Shared/HelperProtocol.h"
 #include "Shared/PowerMetricsReport.h"
-#include "Shared/SMCChargingState.h"
 #include "tests/KestruneHelper/Service/HelperDaemonFixture.h"
-#include "tests/support/TestPaths.h"
-#include "tools/kestrune-sim/SimTree.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include <plist/plist.h>
 
-#include <sys/resource.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kestrune;
@@ -144,4 +135,95 @@ TEST_F(HelperDaemonOtherUserTest, ACallerOfAnotherUserIsRefusedAndNothingChanges
     EXPECT_TRUE(callAsNobody({"org.kestrune.helper.getVersion"}).contains("int64 2"));
     // The daemon's own user is still served.
     EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+}
+
+TEST_F(HelperDaemonTest, HoldsEveryPresentBatteryAndFindsOneTheKernelRenumbered)
+{
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    start();
+    const QString bat0 = battery();
+    const QString bat1 = QFileInfo(bat0).dir().filePath("BAT1");
+    const auto behaviour = [](const QString& path) {
+        return ChargeBehaviour::parse(PowerSupplyTree::read(path, "charge_behaviour").value_or("")).active;
+    };
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat0), "inhibit-charge");
+
+    // A driver reload brings the battery back as BAT1 under the running daemon.
+    ASSERT_TRUE(QDir(bat0).removeRecursively());
+    SimTree::Options renumbered;
+    renumbered.batteryName = "BAT1";
+    ASSERT_TRUE(SimTree::create(machine.path(), renumbered));
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat1), "inhibit-charge");
+    EXPECT_TRUE(state().chargingInhibited);
+
+    // An empty first bay hides nothing: the battery that is there is the one held.
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    ASSERT_TRUE(PowerSupplyTree::write(bat0, "present", "0"));
+    EXPECT_TRUE(state().chargingInhibited);
+    EXPECT_TRUE(command("setChargingEnabled", {true}).success);
+    EXPECT_EQ(behaviour(bat1), "auto");
+
+    // Two batteries: both are held, and the hold reads as such only while both are.
+    ASSERT_TRUE(PowerSupplyTree::write(bat0, "present", "1"));
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat0), "inhibit-charge");
+    EXPECT_EQ(behaviour(bat1), "inhibit-charge");
+    EXPECT_TRUE(state().chargingInhibited);
+    ASSERT_TRUE(PowerSupplyTree::write(bat1, "charge_behaviour", "auto"));
+    EXPECT_FALSE(state().chargingInhibited);
+    EXPECT_TRUE(command("resetChargingDefaults").success);
+    EXPECT_EQ(behaviour(bat0), "auto");
+    EXPECT_EQ(behaviour(bat1), "auto");
+}
+
+TEST_F(HelperDaemonTest, AProcessNameWithANulLeavesOnlyThatTaskOutOfTheReport)
+{
+    // A property list whose first task's name holds a NUL. The non-ASCII "é" makes the
+    // writer store the name as UTF-16, in which the "X" is patched to a NUL.
+    plist_t root = plist_new_dict();
+    plist_t tasks = plist_new_array();
+    for (const auto& [name, pid, impact] : {std::tuple{"éXb", 5, 100.0}, std::tuple{"ok", 6, 50.0}}) {
+        plist_t task = plist_new_dict();
+        plist_dict_set_item(task, "name", plist_new_string(name));
+        plist_dict_set_item(task, "pid", plist_new_uint(pid));
+        plist_dict_set_item(task, "energy_impact", plist_new_real(impact));
+        plist_array_append_item(tasks, task);
+    }
+    plist_dict_set_item(root, "tasks", tasks);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    QByteArray output(bytes, length);
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    const QByteArray utf16("\x00\xe9\x00X\x00\x62", 6);
+    ASSERT_TRUE(output.contains(utf16));
+    output.replace(utf16, QByteArray("\x00\xe9\x00\x00\x00\x62", 6));
+
+    // A copy of the daemon runs the stand-in tools beside it: here, one that prints that list.
+    QTemporaryDir programs;
+    const QString daemonCopy = programs.filePath("kestrune-helper");
+    ASSERT_TRUE(QFile::copy(HelperDaemonProcess::program(), daemonCopy));
+    QFile fixture(programs.filePath("sample.plist"));
+    ASSERT_TRUE(fixture.open(QIODevice::WriteOnly) && fixture.write(output) == output.size());
+    fixture.close();
+    QFile tool(programs.filePath("powermetrics"));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\ncat '" + fixture.fileName().toUtf8() + "'\n");
+    tool.close();
+    for (const QString& program : {tool.fileName(), daemonCopy})
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    HelperDaemonProcess::Options options;
+    options.program = daemonCopy;
+    start(options);
+
+    const auto report = PowerMetricsReport::fromJson(data("samplePowerMetrics", {qlonglong(1)}));
+    ASSERT_TRUE(report);
+    ASSERT_EQ(report->processes.size(), 1u);
+    EXPECT_EQ(report->processes[0].name, "ok");
+    EXPECT_EQ(report->processes[0].pid, 6);
+    EXPECT_EQ(call("getVersion").arguments().value(0).toLongLong(), 2);
 }
