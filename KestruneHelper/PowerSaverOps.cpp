@@ -65,30 +65,27 @@ void PowerSaverOps::setProcessThrottled(std::int32_t pid, bool throttled, std::u
     if (pid < 2 || pid == getpid())
         throw OpsError::invalidPID(pid);
     const auto identity = ProcessIdentity::of(pid);
+    // A record of a process that has gone is no record of whatever has its pid now.
+    const auto record = m_throttled.constFind(pid);
+    const bool replaced = record != m_throttled.cend() && identity != record->identity;
+    if (replaced)
+        m_throttled.remove(pid);
     if (!identity || !RegularUsers(m_config.loginDefsPath).contains(identity->uid))
         throw OpsError::systemProcessProtected(pid, identity ? identity->uid : 0);
     if (callerUid != 0 && identity->uid != callerUid)
         throw OpsError::setpriorityFailed(pid, EPERM);
 
-    // A record of a process that has gone is no record of the one that now has its pid.
-    auto record = m_throttled.find(pid);
-    const bool replaced = record != m_throttled.end() && record->identity != *identity;
-    if (replaced) {
-        m_throttled.erase(record);
-        record = m_throttled.end();
-    }
-
     if (throttled) {
         throttle(pid, *identity);
         return;
     }
-    if (record == m_throttled.end()) {
-        // A process that replaced one we throttled was never ours to change.
+    if (!m_throttled.contains(pid)) {
+        // A process that took the pid of one we throttled was never ours to change.
         if (!replaced)
             releaseUnrecorded(pid);
         return;
     }
-    const int error = restore(pid, *record);
+    const int error = restore(pid, m_throttled.value(pid));
     if (error != 0 && error != ESRCH)
         throw OpsError::setpriorityFailed(pid, error);
     m_throttled.remove(pid);

@@ -14,7 +14,7 @@ public:
         QString name;
         QString path;  // the supply's folder
         QString type;  // "Battery", "Mains", "USB", ...
-        QString scope; // "System", "Device" or empty
+        QString scope; // of a battery: "System", "Device" or empty
     };
 
     explicit PowerSupplyTree(QString sysfsRoot);

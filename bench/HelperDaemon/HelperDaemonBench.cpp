@@ -9,7 +9,6 @@
 #include "tests/support/PrivateBus.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QTemporaryDir>
 
@@ -88,14 +87,3 @@ void readStateOfTheController(benchmark::State& state)
 BENCHMARK(readStateOfTheController)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
