@@ -206,7 +206,7 @@ std::int32_t SysfsSmcUserClient::callStructMethod(std::uint32_t selector, const 
     if (present.isEmpty())
         return errorNotPermitted; // the battery went away under an open client
 
-    // A key exists where every present battery has it, and all have it alike.
+    // A key exists where every present battery has it.
     const std::uint32_t key = readU32(record, offsetKey);
     const auto info = keyInfo(key, present.constFirst());
     for (const Battery& b : present) {
