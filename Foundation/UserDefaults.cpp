@@ -138,10 +138,15 @@ QVariant decode(const QJsonValue& json)
     if (tag == "bool" && v.isBool())
         return v.toBool();
     if (tag == "int" && v.isDouble()) {
+        // Whole numbers that fit come as integers; anything else (a fraction, or a number
+        // like 1e19 that no 64-bit integer holds) is no integer this store wrote.
+        const QVariant number = v.toVariant();
+        if (number.typeId() == QMetaType::LongLong)
+            return number.toLongLong();
         const double d = v.toDouble();
-        if (d != std::floor(d))
+        if (d != std::floor(d) || d < -0x1p63 || d >= 0x1p63)
             return {};
-        return static_cast<qint64>(v.toInteger());
+        return static_cast<qint64>(d);
     }
     if (tag == "double") {
         if (v.isDouble())
@@ -232,6 +237,9 @@ void UserDefaults::load()
         QJsonParseError parseError;
         const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
         const QJsonObject root = document.object();
+        // Files of this format carry version 1; one without a version predates the field.
+        const QJsonValue version = root.value("version");
+        const bool formatOne = version.isUndefined() || (version.isDouble() && version.toDouble() == formatVersion);
         if (parseError.error != QJsonParseError::NoError) {
             problem = tr("%1 is not valid JSON: %2 at offset %3")
                           .arg(m_filePath, parseError.errorString())
@@ -239,26 +247,31 @@ void UserDefaults::load()
         } else if (!document.isObject() || root.value("format").toString() != formatName
                    || !root.value("values").isObject()) {
             problem = tr("%1 is not a preferences file").arg(m_filePath);
-        } else if (root.value("version").toInt() > formatVersion) {
-            // A newer build wrote it: leave it untouched for that build rather than lose keys.
-            problem = tr("%1 was written by a newer version (format %2)")
-                          .arg(m_filePath)
-                          .arg(root.value("version").toInt());
+        } else if (version.isDouble() && version.toDouble() > formatVersion) {
+            // A newer build wrote it: it stays as it is for that build, and this one keeps
+            // what the user changes in memory only, rather than lose the newer keys.
+            m_writable = false;
+            m_loadError = tr("%1 was written by a newer version (format %2); changes will not be saved")
+                              .arg(m_filePath, version.toVariant().toString());
+            return;
+        } else if (!formatOne) {
+            problem = tr("%1 is of an unknown format version").arg(m_filePath);
         } else {
             const QJsonObject values = root.value("values").toObject();
-            QVariantMap loaded;
+            QStringList malformed;
             for (auto it = values.begin(); it != values.end(); ++it) {
-                QVariant value = decode(it.value());
-                if (!value.isValid()) {
-                    problem = tr("%1 holds a malformed value for \"%2\"").arg(m_filePath, it.key());
-                    break;
+                const QVariant value = decode(it.value());
+                if (value.isValid()) {
+                    m_values.insert(it.key(), value);
+                } else {
+                    m_unreadable.insert(it.key(), it.value());
+                    malformed << QStringLiteral("\"%1\"").arg(it.key());
                 }
-                loaded.insert(it.key(), value);
             }
-            if (problem.isEmpty()) {
-                m_values = loaded;
-                return;
-            }
+            if (!malformed.isEmpty())
+                m_loadError = tr("%1 holds malformed values for %2; they read as unset and are kept as they are")
+                                  .arg(m_filePath, malformed.join(QStringLiteral(", ")));
+            return;
         }
     }
 
@@ -289,6 +302,7 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
     if (!stored.isValid())
         return false;
     m_values.insert(key, stored);
+    m_unreadable.remove(key);
     scheduleWrite();
     emit changed(key);
     return true;
@@ -296,7 +310,9 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
 
 void UserDefaults::remove(const QString& key)
 {
-    if (m_values.remove(key) == 0)
+    const bool unreadable = m_unreadable.contains(key);
+    m_unreadable.remove(key);
+    if (m_values.remove(key) == 0 && !unreadable)
         return;
     scheduleWrite();
     emit changed(key);
@@ -427,7 +443,7 @@ bool UserDefaults::synchronize()
     QFile::setPermissions(info.absolutePath(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QJsonObject values;
+    QJsonObject values = m_unreadable;
     for (auto it = m_values.begin(); it != m_values.end(); ++it)
         values[it.key()] = encode(it.value());
     QJsonObject root;

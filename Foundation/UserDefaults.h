@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -17,7 +18,9 @@ namespace kestrune {
 // of those), so that a reader can tell a stored `true` from the number 1 or the text "80"
 // from the number 80. Every change is written back soon after, atomically, with mode 0600.
 // A file that cannot be understood is moved aside and the store starts empty; it is never
-// overwritten.
+// overwritten. A file of a newer format is left as it is for the build that wrote it: this
+// one then keeps its values in memory only. One malformed value costs only its key, which
+// reads as absent and is written back as it was found.
 class UserDefaults : public QObject {
     Q_OBJECT
 
@@ -30,8 +33,9 @@ public:
 
     QString filePath() const { return m_filePath; }
 
-    // Set when the file could not be used at start: why, and where the old file now lies
-    // (empty when it could not be moved; the store then never writes the file).
+    // Set when the file could not be used at start, in whole or in part: why, and where the
+    // old file now lies (empty when it was not moved; when it was not used at all, the store
+    // then never writes the file).
     QString loadError() const { return m_loadError; }
     QString quarantinedPath() const { return m_quarantinedPath; }
     // The reason of the last failed write, empty after a successful one.
@@ -72,6 +76,9 @@ private:
 
     QString m_filePath;
     QVariantMap m_values;
+    // Entries of the file this build could not read, kept as they were until their key is
+    // set or removed.
+    QJsonObject m_unreadable;
     bool m_dirty = false;
     bool m_writeScheduled = false;
     bool m_writable = true;

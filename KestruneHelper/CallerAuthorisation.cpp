@@ -1,5 +1,6 @@
 #include "KestruneHelper/CallerAuthorisation.h"
 
+#include "KestruneHelper/RegularUsers.h"
 #include "Platform/Polkit/PolkitAuthority.h"
 
 #include <QDBusMessage>
@@ -9,10 +10,10 @@
 
 namespace kestrune {
 
-QCoro::Task<bool> CallerAuthorisation::isAllowed(Policy policy, QString sender)
+QCoro::Task<CallerAuthorisation::Verdict> CallerAuthorisation::check(Policy policy, QString sender)
 {
     if (sender.isEmpty())
-        co_return false;
+        co_return Verdict{};
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                                        QStringLiteral("/org/freedesktop/DBus"),
                                                        QStringLiteral("org.freedesktop.DBus"),
@@ -21,16 +22,17 @@ QCoro::Task<bool> CallerAuthorisation::isAllowed(Policy policy, QString sender)
     const QDBusPendingCall pending = policy.bus.asyncCall(call);
     const QDBusMessage reply = co_await pending;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        co_return false;
+        co_return Verdict{};
     bool ok = false;
     const uint uid = reply.arguments().constFirst().toUInt(&ok);
     if (!ok)
-        co_return false;
+        co_return Verdict{};
     if (uid == 0 || uid == policy.ownUid)
-        co_return true;
-    if (!policy.consultPolkit)
-        co_return false;
-    co_return co_await PolkitAuthority::checkAuthorization(policy.bus, sender, policy.action);
+        co_return Verdict{true, uid};
+    if (!policy.consultPolkit || !RegularUsers(policy.loginDefsPath).contains(uid))
+        co_return Verdict{false, uid};
+    const bool allowed = co_await PolkitAuthority::checkAuthorization(policy.bus, sender, policy.action);
+    co_return Verdict{allowed, uid};
 }
 
 } // namespace kestrune

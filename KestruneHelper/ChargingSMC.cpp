@@ -17,6 +17,7 @@ const QString dischargeKeys = QStringLiteral("CH0I/CHIE");
 
 ChargingSMC::ChargingSMC(SMCConnection& smc)
     : m_smc(smc)
+    , m_operation(smc)
 {
 }
 

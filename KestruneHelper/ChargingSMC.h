@@ -12,8 +12,9 @@ namespace kestrune {
 
 // Turns charging requests into controller key reads and writes. Machines differ in their
 // keys: charging is held through the pair "CH0B"/"CH0C" or through "CHTE", discharge is
-// forced through "CHIE" or "CH0I", and "CHWA" is the firmware's own 80 % limit. Every
-// operation reads the keys afresh; nothing is cached.
+// forced through "CHIE" or "CH0I", and "CHWA" is the firmware's own 80 % limit. Each object
+// is one operation of the controller: it is made for a request and sees the controller as it
+// is then (and as its own writes change it); nothing outlives it.
 class ChargingSMC {
 public:
     explicit ChargingSMC(SMCConnection& smc);
@@ -33,6 +34,7 @@ private:
     std::optional<bool> readFlag(const QString& key);
 
     SMCConnection& m_smc;
+    SMCConnection::Operation m_operation;
 };
 
 } // namespace kestrune

@@ -10,7 +10,6 @@
 
 #include <QDBusError>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <limits>
 #include <unistd.h>
@@ -27,8 +26,8 @@ HelperService::HelperService(Config config, QObject* parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_bus(QString())
-    , m_policy{QDBusConnection(QString()), static_cast<uint>(geteuid()), m_config.consultPolkit,
-               QString(HelperProtocol::controlAction)}
+    , m_policy{QDBusConnection(QString()), static_cast<std::uint32_t>(geteuid()), m_config.consultPolkit,
+               QString(HelperProtocol::controlAction), m_config.loginDefsPath}
     , m_lastContact(m_config.clock->now())
     , m_powerOps(PowerSaverOps::Config{m_config.tools, m_config.loginDefsPath, m_config.commandTimeoutMs})
     , m_queue(QString(HelperProtocol::label) + QStringLiteral(".smc"))
@@ -66,30 +65,51 @@ bool HelperService::registerOn(QDBusConnection bus, QString* error)
         bus.unregisterObject(QString(HelperProtocol::objectPath));
         return false;
     }
+    // A verdict is kept while its bus name lives; the bus announces when a name goes.
+    bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+                SLOT(nameOwnerChanged(QString, QString, QString)));
     return true;
 }
 
 // --- Authorisation -----------------------------------------------------------------------
 
-void HelperService::admit(std::function<void(const QDBusMessage&)> work, bool answered)
+void HelperService::admit(Work work, bool answered)
 {
     const QDBusMessage call = message();
+    if (static_cast<int>(m_admissions.size()) >= m_config.maxWaitingCalls) {
+        // Every waiting call costs memory and a check; a flood is turned away at the door.
+        if (!answered)
+            sendErrorReply(QDBusError::LimitsExceeded,
+                           QStringLiteral("%1 is busy: too many calls are waiting").arg(QString(HelperProtocol::label)));
+        return;
+    }
     if (!answered)
         setDelayedReply(true);
-    const quint64 ticket = m_nextTicket++;
-    m_admissions.push_back(Admission{ticket, call, std::move(work), answered, std::nullopt});
-    authorise(ticket, call.service());
+    const QString sender = call.service();
+    const auto known = m_callers.constFind(sender);
+    m_admissions.push_back(Admission{call, std::move(work), answered,
+                                     known != m_callers.cend() ? *known : std::nullopt});
+    if (known == m_callers.cend()) {
+        m_callers.insert(sender, std::nullopt);
+        authorise(sender);
+    }
+    runAdmitted();
 }
 
-QCoro::Task<> HelperService::authorise(quint64 ticket, QString sender)
+QCoro::Task<> HelperService::authorise(QString sender)
 {
     QPointer<HelperService> self(this);
-    const bool allowed = co_await CallerAuthorisation::isAllowed(m_policy, sender);
+    const Verdict verdict = co_await CallerAuthorisation::check(m_policy, sender);
     if (!self)
         co_return;
+    // A name that went away meanwhile is not remembered; its calls still get their answer.
+    const auto entry = m_callers.find(sender);
+    if (entry != m_callers.end())
+        *entry = verdict;
     for (Admission& admission : m_admissions) {
-        if (admission.ticket == ticket)
-            admission.allowed = allowed;
+        if (admission.message.service() == sender)
+            admission.verdict = verdict;
     }
     runAdmitted();
 }
@@ -97,17 +117,23 @@ QCoro::Task<> HelperService::authorise(quint64 ticket, QString sender)
 void HelperService::runAdmitted()
 {
     // Calls go on in the order they arrived, whichever check finished first.
-    while (!m_admissions.empty() && m_admissions.front().allowed) {
+    while (!m_admissions.empty() && m_admissions.front().verdict) {
         Admission admission = std::move(m_admissions.front());
         m_admissions.pop_front();
-        if (*admission.allowed) {
-            admission.work(admission.message);
+        if (admission.verdict->allowed) {
+            admission.work(admission.message, admission.verdict->uid);
         } else if (!admission.answered) {
             m_bus.send(admission.message.createErrorReply(
                 QDBusError::AccessDenied,
                 QStringLiteral("This caller may not control %1").arg(QString(HelperProtocol::label))));
         }
     }
+}
+
+void HelperService::nameOwnerChanged(const QString& name, const QString&, const QString& newOwner)
+{
+    if (newOwner.isEmpty())
+        m_callers.remove(name);
 }
 
 // --- Plumbing ------------------------------------------------------------------------------
@@ -132,7 +158,7 @@ SMCConnection& HelperService::smc()
 
 void HelperService::smcCommand(std::function<void(ChargingSMC&)> command)
 {
-    admit([this, command = std::move(command)](const QDBusMessage& call) {
+    admit([this, command = std::move(command)](const QDBusMessage& call, std::uint32_t) {
         touch();
         m_queue.post([this, call, command] {
             HelperCommandResult result = HelperCommandResult::ok();
@@ -147,14 +173,14 @@ void HelperService::smcCommand(std::function<void(ChargingSMC&)> command)
     });
 }
 
-void HelperService::powerCommand(std::function<void(PowerSaverOps&)> command)
+void HelperService::powerCommand(std::function<void(PowerSaverOps&, std::uint32_t callerUid)> command)
 {
-    admit([this, command = std::move(command)](const QDBusMessage& call) {
+    admit([this, command = std::move(command)](const QDBusMessage& call, std::uint32_t callerUid) {
         touch();
-        m_powerQueue.post([this, call, command] {
+        m_powerQueue.post([this, call, command, callerUid] {
             HelperCommandResult result = HelperCommandResult::ok();
             try {
-                command(m_powerOps);
+                command(m_powerOps, callerUid);
             } catch (const OpsError& error) {
                 result = HelperCommandResult::failure(error.text());
             }
@@ -168,13 +194,13 @@ void HelperService::powerCommand(std::function<void(PowerSaverOps&)> command)
 qlonglong HelperService::getVersion()
 {
     // Anyone may ask the version; only an allowed caller's question counts as contact.
-    admit([this](const QDBusMessage&) { touch(); }, true);
+    admit([this](const QDBusMessage&, std::uint32_t) { touch(); }, true);
     return HelperProtocol::version;
 }
 
 QByteArray HelperService::probeCapabilities()
 {
-    admit([this](const QDBusMessage& call) {
+    admit([this](const QDBusMessage& call, std::uint32_t) {
         touch();
         m_queue.post([this, call] {
             ChargingCapabilities capabilities;
@@ -210,7 +236,7 @@ QByteArray HelperService::setAppleLimit80(bool on)
 
 QByteArray HelperService::readChargingState()
 {
-    admit([this](const QDBusMessage& call) {
+    admit([this](const QDBusMessage& call, std::uint32_t) {
         touch();
         m_queue.post([this, call] {
             SMCChargingState state;
@@ -228,17 +254,20 @@ QByteArray HelperService::readChargingState()
 
 QByteArray HelperService::samplePowerMetrics(qlonglong durationSeconds)
 {
-    admit([this, durationSeconds](const QDBusMessage& call) {
+    admit([this, durationSeconds](const QDBusMessage& call, std::uint32_t) {
         touch();
         const QString program = m_config.tools.resolve(QString::fromLatin1(SystemTools::powermetrics));
         const int grace = m_config.samplerGraceMs;
         const Clock* clock = m_config.clock;
         const QDBusConnection bus = m_bus;
-        // A sampling holds its thread for seconds and shares nothing, so it runs beside the queues.
-        QThreadPool::globalInstance()->start([call, program, grace, clock, bus, durationSeconds] {
+        const bool queued = m_samplings.submit(call.service(), [call, program, grace, clock, bus, durationSeconds] {
             const PowerMetricsReport report = PowerMetricsSampler::sample(durationSeconds, program, grace, *clock);
             bus.send(call.createReply(QVariant::fromValue(report.toJson().value_or(QByteArray()))));
         });
+        if (!queued) {
+            m_bus.send(call.createErrorReply(QDBusError::LimitsExceeded,
+                                             QStringLiteral("too many samplings of this caller are waiting")));
+        }
     });
     return {};
 }
@@ -251,7 +280,7 @@ QByteArray HelperService::resetChargingDefaults()
 
 QByteArray HelperService::setLowPowerMode(bool on)
 {
-    powerCommand([on](PowerSaverOps& ops) { ops.setLowPowerMode(on); });
+    powerCommand([on](PowerSaverOps& ops, std::uint32_t) { ops.setLowPowerMode(on); });
     return {};
 }
 
@@ -259,31 +288,33 @@ QByteArray HelperService::setProcessThrottled(qlonglong pid, bool throttled)
 {
     if (pid < std::numeric_limits<std::int32_t>::min() || pid > std::numeric_limits<std::int32_t>::max()) {
         // No process has such an id: the answer says so, and nothing else happens.
-        admit([this, pid](const QDBusMessage& call) {
+        admit([this, pid](const QDBusMessage& call, std::uint32_t) {
             reply(call, HelperCommandResult::failure(OpsError::invalidPID(pid).text()).toJson());
         });
         return {};
     }
     const auto processId = static_cast<std::int32_t>(pid);
-    powerCommand([processId, throttled](PowerSaverOps& ops) { ops.setProcessThrottled(processId, throttled); });
+    powerCommand([processId, throttled](PowerSaverOps& ops, std::uint32_t callerUid) {
+        ops.setProcessThrottled(processId, throttled, callerUid);
+    });
     return {};
 }
 
 QByteArray HelperService::setSpotlightPaused(bool paused)
 {
-    powerCommand([paused](PowerSaverOps& ops) { ops.setSpotlightPaused(paused); });
+    powerCommand([paused](PowerSaverOps& ops, std::uint32_t) { ops.setSpotlightPaused(paused); });
     return {};
 }
 
 QByteArray HelperService::setTimeMachinePaused(bool paused)
 {
-    powerCommand([paused](PowerSaverOps& ops) { ops.setTimeMachinePaused(paused); });
+    powerCommand([paused](PowerSaverOps& ops, std::uint32_t) { ops.setTimeMachinePaused(paused); });
     return {};
 }
 
 QByteArray HelperService::restoreAllPowerSaving()
 {
-    powerCommand([](PowerSaverOps& ops) {
+    powerCommand([](PowerSaverOps& ops, std::uint32_t) {
         if (const auto error = ops.restoreAll())
             throw *error;
     });

@@ -4,6 +4,7 @@
 #include "KestruneHelper/CallerAuthorisation.h"
 #include "KestruneHelper/PowerSaverOps.h"
 #include "KestruneHelper/SMCConnection.h"
+#include "KestruneHelper/SamplingQueue.h"
 #include "KestruneHelper/SerialQueue.h"
 #include "Platform/SystemTools/SystemTools.h"
 
@@ -12,10 +13,12 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 
 #include <qcoro/qcorotask.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -27,10 +30,10 @@ class ChargingSMC;
 class ContactWatchdog;
 
 // The daemon's one service object: the thirteen protocol methods on the bus. Controller
-// work runs on one serial queue, power-saving work on a second, samplings on the thread
-// pool; each call is answered from where its work ran. Callers are authorised first, in the
-// order their calls arrived, and a watchdog undoes every hold once the application has been
-// silent too long.
+// work runs on one serial queue, power-saving work on a second, samplings beside them; each
+// call is answered from where its work ran. Callers are authorised first, once per bus name,
+// and their calls run in the order they arrived; a watchdog undoes every hold once the
+// application has been silent too long.
 class HelperService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kestrune.helper")
@@ -47,6 +50,8 @@ public:
         int watchdogSilenceMs = 900'000;
         int commandTimeoutMs = 60'000;
         int samplerGraceMs = 15'000;
+        // Calls waiting for their caller's authorisation; more are refused at once.
+        int maxWaitingCalls = 64;
         const Clock* clock = &Clock::system();
     };
 
@@ -71,20 +76,25 @@ public Q_SLOTS:
     Q_SCRIPTABLE QByteArray setTimeMachinePaused(bool paused);
     Q_SCRIPTABLE QByteArray restoreAllPowerSaving();
 
+private Q_SLOTS:
+    void nameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
+
 private:
+    using Verdict = CallerAuthorisation::Verdict;
+    // Runs on the main thread once the caller is allowed, with the caller's user id.
+    using Work = std::function<void(const QDBusMessage&, std::uint32_t callerUid)>;
+
     struct Admission {
-        quint64 ticket;
         QDBusMessage message;
-        // Runs on the main thread once the caller is allowed.
-        std::function<void(const QDBusMessage&)> work;
+        Work work;
         // The call was answered already (getVersion); a refusal then sends nothing.
         bool answered;
-        std::optional<bool> allowed;
+        std::optional<Verdict> verdict;
     };
 
     // Queues the current call behind the authorisation of its sender.
-    void admit(std::function<void(const QDBusMessage&)> work, bool answered = false);
-    QCoro::Task<> authorise(quint64 ticket, QString sender);
+    void admit(Work work, bool answered = false);
+    QCoro::Task<> authorise(QString sender);
     void runAdmitted();
 
     // Records the contact on the controller queue, ahead of the call's own work there.
@@ -93,7 +103,7 @@ private:
     // A command on the controller queue, answered with its result.
     void smcCommand(std::function<void(ChargingSMC&)> command);
     // A command on the power queue, answered with its result.
-    void powerCommand(std::function<void(PowerSaverOps&)> command);
+    void powerCommand(std::function<void(PowerSaverOps&, std::uint32_t callerUid)> command);
 
     // The controller connection, opened on first use and kept. Throws the opening error.
     // Controller queue only.
@@ -105,7 +115,10 @@ private:
     QDBusConnection m_bus;
     CallerAuthorisation::Policy m_policy;
     std::deque<Admission> m_admissions;
-    quint64 m_nextTicket = 0;
+    // The verdict per unique bus name, for as long as the name exists (the bus never gives
+    // one to a second peer); nothing while the check runs.
+    QHash<QString, std::optional<Verdict>> m_callers;
+    SamplingQueue m_samplings;
 
     // Controller queue state.
     std::unique_ptr<SMCConnection> m_smcConnection;

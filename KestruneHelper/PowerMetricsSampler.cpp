@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <limits>
 #include <memory>
 
 namespace kestrune {
@@ -20,17 +20,20 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
+// A string node's text, read with its length: the library's copying accessor aborts the
+// process on a string that holds a NUL. Such a string names no process and reads as none.
 std::optional<QString> stringValue(plist_t node)
 {
     if (!node || plist_get_node_type(node) != PLIST_STRING)
         return std::nullopt;
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    if (!value)
+    uint64_t length = 0;
+    const char* value = plist_get_string_ptr(node, &length);
+    if (!value || length > static_cast<uint64_t>(std::numeric_limits<qsizetype>::max()))
         return std::nullopt;
-    QString text = QString::fromUtf8(value);
-    std::free(value);
-    return text;
+    const QByteArrayView bytes(value, static_cast<qsizetype>(length));
+    if (bytes.contains('\0'))
+        return std::nullopt;
+    return QString::fromUtf8(bytes);
 }
 
 // An integer or real node as a double. Integers are read as signed: the format stores

@@ -20,8 +20,9 @@ public:
     static constexpr int maxSeconds = 15;
     // How long the tool may take beyond its sampling interval before it is killed.
     static constexpr int defaultGraceMs = 15'000;
-    // More output than this is not a report the tool would write; it is dropped.
-    static constexpr qsizetype outputLimit = 64 << 20;
+    // More output than this is not a report the tool would write (a machine with twenty
+    // thousand processes writes about 7 MB); it is dropped.
+    static constexpr qsizetype outputLimit = 8 << 20;
 
     // Never fails: a tool that cannot be started gives an empty report of duration 0, output
     // that cannot be read a report without processes.

@@ -1,8 +1,9 @@
 #include "KestruneHelper/PowerSaverOps.h"
 
+#include "KestruneHelper/RegularUsers.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
 
@@ -14,7 +15,6 @@ namespace kestrune {
 
 namespace {
 
-constexpr std::uint32_t defaultFirstRegularUid = 1000;
 // A tool's output is kept up to this size; the rest is drained and dropped.
 constexpr qsizetype outputLimit = 1 << 20;
 
@@ -60,108 +60,103 @@ PowerSaverOps::PowerSaverOps(Config config)
 {
 }
 
-std::optional<std::uint32_t> PowerSaverOps::processUID(std::int32_t pid)
-{
-    if (pid <= 0)
-        return std::nullopt;
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // "Uid:\treal\teffective\tsaved\tfilesystem"
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.startsWith("Uid:"))
-            continue;
-        const QList<QByteArray> fields = line.mid(4).simplified().split(' ');
-        if (fields.size() < 2)
-            return std::nullopt;
-        bool ok = false;
-        const uint uid = fields.at(1).toUInt(&ok);
-        return ok ? std::optional<std::uint32_t>(uid) : std::nullopt;
-    }
-    return std::nullopt;
-}
-
-std::uint32_t PowerSaverOps::firstRegularUid(const QString& loginDefsPath)
-{
-    QFile file(loginDefsPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return defaultFirstRegularUid;
-    std::optional<std::uint32_t> found;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QByteArray line = raw.simplified();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 2 || fields.at(0) != "UID_MIN")
-            continue;
-        bool ok = false;
-        const uint value = fields.at(1).toUInt(&ok);
-        if (ok)
-            found = value;
-    }
-    return found.value_or(defaultFirstRegularUid);
-}
-
-void PowerSaverOps::setProcessThrottled(std::int32_t pid, bool throttled)
+void PowerSaverOps::setProcessThrottled(std::int32_t pid, bool throttled, std::uint32_t callerUid)
 {
     if (pid < 2 || pid == getpid())
         throw OpsError::invalidPID(pid);
-    const auto uid = processUID(pid);
-    if (!uid || *uid < firstRegularUid(m_config.loginDefsPath))
-        throw OpsError::systemProcessProtected(pid, uid.value_or(0));
+    const auto identity = ProcessIdentity::of(pid);
+    // A record of a process that has gone is no record of whatever has its pid now.
+    const auto record = m_throttled.constFind(pid);
+    const bool replaced = record != m_throttled.cend() && identity != record->identity;
+    if (replaced)
+        m_throttled.remove(pid);
+    if (!identity || !RegularUsers(m_config.loginDefsPath).contains(identity->uid))
+        throw OpsError::systemProcessProtected(pid, identity ? identity->uid : 0);
+    if (callerUid != 0 && identity->uid != callerUid)
+        throw OpsError::setpriorityFailed(pid, EPERM);
 
-    if (!throttled) {
-        const int error = unthrottle(pid);
-        if (error != 0 && error != ESRCH)
-            throw OpsError::setpriorityFailed(pid, error);
-        m_throttledPIDs.remove(pid);
-        m_previousNice.remove(pid);
+    if (throttled) {
+        throttle(pid, *identity);
         return;
     }
+    if (!m_throttled.contains(pid)) {
+        // A process that took the pid of one we throttled was never ours to change.
+        if (!replaced)
+            releaseUnrecorded(pid);
+        return;
+    }
+    const int error = restore(pid, m_throttled.value(pid));
+    if (error != 0 && error != ESRCH)
+        throw OpsError::setpriorityFailed(pid, error);
+    m_throttled.remove(pid);
+}
 
+void PowerSaverOps::throttle(std::int32_t pid, const ProcessIdentity& identity)
+{
     const QList<std::int32_t> threads = threadsOf(pid);
     // A second throttle must not mistake the background value for the one to return to.
-    const bool firstTime = !m_previousNice.contains(pid);
+    const bool firstTime = !m_throttled.contains(pid);
     if (firstTime) {
-        QHash<std::int32_t, int> previous;
+        Throttled record{identity, {}};
         for (std::int32_t tid : threads) {
             if (const auto nice = niceOf(tid))
-                previous.insert(tid, *nice);
+                record.previousNice.insert(tid, *nice);
         }
-        m_previousNice.insert(pid, previous);
+        m_throttled.insert(pid, record);
     }
     const int error = setNice(pid, backgroundNice);
     if (error == ESRCH) {
-        m_throttledPIDs.remove(pid);
-        m_previousNice.remove(pid);
+        m_throttled.remove(pid);
         return;
     }
     if (error != 0) {
         if (firstTime)
-            m_previousNice.remove(pid);
+            m_throttled.remove(pid);
         throw OpsError::setpriorityFailed(pid, error);
     }
     for (std::int32_t tid : threads) {
         if (tid != pid)
             setNice(tid, backgroundNice); // a thread may end meanwhile
     }
-    m_throttledPIDs.insert(pid);
 }
 
-int PowerSaverOps::unthrottle(std::int32_t pid)
+int PowerSaverOps::restore(std::int32_t pid, const Throttled& record)
 {
-    const QHash<std::int32_t, int> previous = m_previousNice.value(pid);
     // Threads started while throttled inherited background priority from their parent;
     // they go back to the process's own former value.
-    const int processValue = previous.value(pid, 0);
+    const int processValue = record.previousNice.value(pid, 0);
     const int error = setNice(pid, processValue);
     if (error != 0)
         return error;
     for (std::int32_t tid : threadsOf(pid)) {
         if (tid != pid)
-            setNice(tid, previous.value(tid, processValue));
+            setNice(tid, record.previousNice.value(tid, processValue));
     }
     return 0;
+}
+
+void PowerSaverOps::releaseUnrecorded(std::int32_t pid)
+{
+    // After a restart of the daemon the application may still release what the daemon's
+    // former run throttled. Only background priority is undone: any other value is the
+    // owner's own choice, which a user cannot take back once it is lowered.
+    if (niceOf(pid) != backgroundNice)
+        return;
+    const int error = setNice(pid, 0);
+    if (error != 0 && error != ESRCH)
+        throw OpsError::setpriorityFailed(pid, error);
+    for (std::int32_t tid : threadsOf(pid)) {
+        if (tid != pid && niceOf(tid) == backgroundNice)
+            setNice(tid, 0);
+    }
+}
+
+QSet<std::int32_t> PowerSaverOps::throttledPIDs() const
+{
+    QSet<std::int32_t> pids;
+    for (auto it = m_throttled.begin(); it != m_throttled.end(); ++it)
+        pids.insert(it.key());
+    return pids;
 }
 
 QString PowerSaverOps::runCommand(const QString& path, const QStringList& arguments)
@@ -270,13 +265,15 @@ std::optional<OpsError> PowerSaverOps::restoreAll()
             first = error;
     };
 
-    for (std::int32_t pid : std::as_const(m_throttledPIDs)) {
-        const int error = unthrottle(pid);
+    for (auto it = m_throttled.begin(); it != m_throttled.end(); ++it) {
+        // A process that has gone, or whose pid now names another one, counts as ended.
+        if (ProcessIdentity::of(it.key()) != it->identity)
+            continue;
+        const int error = restore(it.key(), *it);
         if (error != 0 && error != ESRCH)
-            record(OpsError::setpriorityFailed(pid, error));
+            record(OpsError::setpriorityFailed(it.key(), error));
     }
-    m_throttledPIDs.clear();
-    m_previousNice.clear();
+    m_throttled.clear();
 
     try {
         restoreLowPowerMode();
@@ -302,7 +299,7 @@ std::optional<OpsError> PowerSaverOps::restoreAll()
 
 bool PowerSaverOps::holdsAnything() const
 {
-    return !m_throttledPIDs.isEmpty() || m_previousBatteryLPM || m_spotlightPausedByUs || m_timeMachinePausedByUs;
+    return !m_throttled.isEmpty() || m_previousBatteryLPM || m_spotlightPausedByUs || m_timeMachinePausedByUs;
 }
 
 } // namespace kestrune

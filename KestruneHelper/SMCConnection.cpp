@@ -46,6 +46,19 @@ SMCConnection::SMCConnection(std::unique_ptr<SmcUserClient> client)
 
 SMCConnection::~SMCConnection() = default;
 
+SMCConnection::Operation::Operation(SMCConnection& connection)
+    : m_connection(connection)
+{
+    if (m_connection.m_operationDepth++ == 0)
+        m_connection.m_client->beginOperation();
+}
+
+SMCConnection::Operation::~Operation()
+{
+    if (--m_connection.m_operationDepth == 0)
+        m_connection.m_client->endOperation();
+}
+
 std::uint32_t SMCConnection::fourCC(const QString& key)
 {
     const QByteArray bytes = key.toUtf8();

@@ -42,6 +42,19 @@ public:
         std::uint8_t bytes[32];
     };
 
+    // Makes the calls made during its life one operation of the controller's client, which
+    // may then read the device once for all of them.
+    class Operation {
+    public:
+        explicit Operation(SMCConnection& connection);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        SMCConnection& m_connection;
+    };
+
     // Finds the controller on the machine under `sysfsRoot` and opens a user client.
     // Throws serviceNotFound or openFailed.
     explicit SMCConnection(const QString& sysfsRoot);
@@ -65,6 +78,7 @@ private:
     void checkResult(const SMCParamStruct& output, const QString& key) const;
 
     std::unique_ptr<SmcUserClient> m_client;
+    int m_operationDepth = 0;
 };
 
 static_assert(sizeof(SMCConnection::SMCParamStruct) == 80);

@@ -76,8 +76,10 @@ ProcessEnergyTracker::ProcessEnergyTracker(UserDefaults& defaults, const Workspa
     , m_clock(clock)
     , m_impactEMA(loadImpacts(defaults))
 {
-    if (const auto frontmost = workspace.frontmostApplication())
+    if (const auto frontmost = workspace.frontmostApplication()) {
         m_frontmostAppName = frontmost->localizedName;
+        m_frontmostPid = frontmost->pid;
+    }
 }
 
 const QStringList& ProcessEnergyTracker::coreProcessPrefixes()
@@ -176,6 +178,29 @@ void ProcessEnergyTracker::noteActivated(const RunningApplication& application)
         if (!name.isEmpty())
             m_recentlyUsedApps.insert(name, now);
     setFrontmostAppName(application.localizedName);
+
+    // Pids are reused once their process ends, so one that no longer counts is forgotten.
+    for (auto it = m_recentPids.begin(); it != m_recentPids.end();) {
+        if (it.value().msecsTo(now) >= recentActivationSeconds * 1000)
+            it = m_recentPids.erase(it);
+        else
+            ++it;
+    }
+    m_frontmostPid = application.pid;
+    if (application.pid > 0)
+        m_recentPids.insert(application.pid, now);
+}
+
+QSet<qint64> ProcessEnergyTracker::protectedProcesses(const QDateTime& now) const
+{
+    QList<qint64> applications;
+    if (m_frontmostPid > 0)
+        applications << m_frontmostPid;
+    for (auto it = m_recentPids.begin(); it != m_recentPids.end(); ++it) {
+        if (static_cast<double>(it.value().msecsTo(now)) / 1000.0 < recentActivationSeconds)
+            applications << it.key();
+    }
+    return Workspace::processTrees(applications);
 }
 
 bool ProcessEnergyTracker::isProtected(const QString& name, const QStringList& exclusions, const QDateTime& now) const
@@ -215,11 +240,13 @@ QList<ProcessEnergyTracker::Candidate> ProcessEnergyTracker::throttleCandidates(
         return candidates;
     const double threshold = std::max(minImpact, shareOfTotal * totalImpact(m_latestProcesses));
     const QDateTime now = m_clock.now();
+    const QSet<qint64> applicationProcesses = protectedProcesses(now);
     for (const ProcessPowerSample& process : m_latestProcesses) {
         if (candidates.size() >= maxCount)
             break;
         if (process.pid < firstThrottleablePid || !(process.energyImpact >= threshold)
-            || !m_consecutiveHighNames.contains(process.name) || isProtected(process.name, exclusions, now))
+            || !m_consecutiveHighNames.contains(process.name) || isProtected(process.name, exclusions, now)
+            || applicationProcesses.contains(process.pid))
             continue;
         candidates << Candidate{process.pid, process.name, process.energyImpact};
     }

@@ -31,7 +31,8 @@ using ImpactMap = QMap<QString, double>; // process name -> smoothed energy impa
 // "powersaver.impactEMA". From these it proposes processes to throttle, estimates what
 // throttling one would save and names the processes that drain most over time. It never
 // proposes the application in front, recently used ones, the system's core processes or the
-// user's exclusions.
+// user's exclusions; an application counts with every process it started, whatever their
+// names.
 class ProcessEnergyTracker : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<kestrune::ProcessPowerSample> latestProcesses READ latestProcesses NOTIFY latestProcessesChanged)
@@ -84,7 +85,8 @@ public:
 
     // Processes worth throttling now: high consumers in the last two successful samples,
     // at or above the larger of `minImpact` and that share of the last sample's total,
-    // not protected, in sample order, at most `maxCount`.
+    // not protected (by name, or as a process of the application in front or of one used
+    // recently), in sample order, at most `maxCount`.
     QList<Candidate> throttleCandidates(const QStringList& exclusions, double minImpact, double shareOfTotal,
                                         int maxCount) const;
     // What throttling the first process of that name would save of `drainW`, in W.
@@ -109,6 +111,8 @@ private:
     void setLatestProcesses(const QList<ProcessPowerSample>& processes);
     void setLastSampleAt(const QDateTime& at);
     void setFrontmostAppName(const QString& name);
+    // The processes of the application in front and of those used recently that still run.
+    QSet<qint64> protectedProcesses(const QDateTime& now) const;
 
     UserDefaults& m_defaults;
     const Clock& m_clock;
@@ -117,6 +121,9 @@ private:
     ImpactMap m_impactEMA;
     QString m_frontmostAppName;
     QHash<QString, QDateTime> m_recentlyUsedApps;
+    qint64 m_frontmostPid = 0;
+    // The main process of each recently used application -> when it came to the front.
+    QHash<qint64, QDateTime> m_recentPids;
     QSet<QString> m_previousHighNames;
     QSet<QString> m_consecutiveHighNames;
 };

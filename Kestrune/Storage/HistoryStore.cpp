@@ -194,6 +194,11 @@ bool HistoryStore::initialize(QString* error)
         *error = QStringLiteral("%1 was written by a newer version (schema %2)").arg(m_filePath).arg(found);
         return false;
     }
+    // Everything up to here only reads: a file that is refused stays exactly as it was.
+    if (const QString damage = damageOf(found); !damage.isEmpty()) {
+        *error = QStringLiteral("cannot use %1: %2").arg(m_filePath, damage);
+        return false;
+    }
 
     // WAL keeps readers and the one writer out of each other's way; NORMAL syncing in WAL
     // mode may lose the last writes on a power cut but never corrupts the file, and keeps a
@@ -223,6 +228,61 @@ bool HistoryStore::initialize(QString* error)
     if (!step.exec(QStringLiteral("COMMIT")))
         return fail(step.lastError().text());
     return true;
+}
+
+QString HistoryStore::damageOf(qint64 version) const
+{
+    // A damaged b-tree reads as empty tables and takes writes into the damage.
+    QSqlQuery check(m_db);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+        return QStringLiteral("the integrity check failed: %1").arg(check.lastError().text());
+    QStringList problems;
+    while (check.next()) {
+        const QString line = check.value(0).toString();
+        if (line != QLatin1String("ok") && problems.size() < 3)
+            problems << line;
+    }
+    if (!problems.isEmpty())
+        return QStringLiteral("the file is damaged (%1)").arg(problems.join(QStringLiteral("; ")));
+
+    // The tables and columns this build reads and writes, against what the file holds. A
+    // database of another program, or an empty one that merely carries our version, would
+    // fail every write, silently and for ever.
+    const auto columnsOf = [this](const char* table) {
+        QStringList columns;
+        QSqlQuery info(m_db);
+        if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)))) {
+            while (info.next())
+                columns << info.value(1).toString();
+        }
+        return columns;
+    };
+    const auto tableOf = [&](const char* name, const QStringList& wanted) -> QString {
+        const QStringList columns = columnsOf(name);
+        if (columns.isEmpty())
+            return QStringLiteral("the table %1 is missing").arg(QLatin1String(name));
+        for (const QString& column : QStringList{QStringLiteral("id")} + wanted) {
+            if (!columns.contains(column))
+                return QStringLiteral("the table %1 has no column %2").arg(QLatin1String(name), column);
+        }
+        return {};
+    };
+    if (version == 0) {
+        // Only an empty database becomes a store; tables of anyone else's are left alone.
+        QSqlQuery tables(m_db);
+        if (!tables.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !tables.next())
+            return tables.lastError().text();
+        return tables.value(0).toLongLong() == 0 ? QString() : QStringLiteral("it is a database of another program");
+    }
+    for (const QString& problem : {tableOf(Table<BatterySample>::name, Table<BatterySample>::columns()),
+                                   tableOf(Table<PlugEventRecord>::name, Table<PlugEventRecord>::columns()),
+                                   tableOf(Table<PowerActionRecord>::name, Table<PowerActionRecord>::columns()),
+                                   tableOf(Table<ActionOutcomeRecord>::name, Table<ActionOutcomeRecord>::columns()),
+                                   tableOf(Table<SavingsDailyRecord>::name, Table<SavingsDailyRecord>::columns())}) {
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return {};
 }
 
 template <> BatterySample HistoryStore::read<BatterySample>(const QSqlQuery& row)

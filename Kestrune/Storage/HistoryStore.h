@@ -40,8 +40,8 @@ public:
 
     // Opens the store, creating its folder, file and tables as needed. Answers nothing, and
     // the reason in `error`, when the folder cannot be made or the file cannot be used for
-    // reading and writing (corrupt, not a database, read-only, from a newer build); the file
-    // is then left as it was. `clock` stamps outcomes and places the pruning cutoff;
+    // reading and writing (damaged, not a database, a database of another program or without
+    // our tables, read-only, from a newer build); the file is then left as it was. `clock` stamps outcomes and places the pruning cutoff;
     // `calendar` decides where a day of the savings ledger begins.
     static std::unique_ptr<HistoryStore> open(const QString& filePath, QString* error = nullptr,
         const Clock& clock = Clock::system(), LocalCalendar calendar = LocalCalendar());
@@ -88,6 +88,9 @@ public:
 private:
     HistoryStore(QString filePath, QString connectionName, const Clock& clock, LocalCalendar calendar);
     bool initialize(QString* error);
+    // Why the open file cannot serve as a store of schema `version` (damaged, or not a store
+    // of ours); empty when it can. Reads only.
+    QString damageOf(qint64 version) const;
 
     // Rows of one type matching `clause` (WHERE / ORDER BY / LIMIT with ? placeholders);
     // nothing when the read failed, as opposed to an empty list when nothing matched.

@@ -95,9 +95,6 @@ std::optional<QVariantMap> BatteryRegistry::copyProperties(const QString& sysfsR
     if (!supply)
         return std::nullopt;
     const QString battery = supply->path;
-    // A laptop with a removable battery keeps the supply when the bay is empty.
-    if (Tree::readInteger(battery, QStringLiteral("present")) == 0)
-        return std::nullopt;
 
     QVariantMap p;
     const auto put = [&p](const char* key, std::optional<qint64> value) {
@@ -108,22 +105,28 @@ std::optional<QVariantMap> BatteryRegistry::copyProperties(const QString& sysfsR
     const QString status = Tree::read(battery, QStringLiteral("status")).value_or(QString()).trimmed();
     const auto microvolts = designMicrovolts(battery);
 
-    if (const auto percent = Tree::readInteger(battery, QStringLiteral("capacity"))) {
+    std::optional<qint64> percent = Tree::readInteger(battery, QStringLiteral("capacity"));
+    if (percent) {
         put("CurrentCapacity", *percent);
         put("MaxCapacity", 100);
     } else {
         // Only the ratio of the two matters; without any voltage, µWh keep it as well.
         const auto unit = microvolts ? microvolts : std::optional<qint64>(1000);
         const auto now = capacitymAh(battery, QStringLiteral("now"), unit);
-        const auto full = capacitymAh(battery, QStringLiteral("full"), unit);
-        if (now && full) {
+        auto full = capacitymAh(battery, QStringLiteral("full"), unit);
+        // Some drivers report no full capacity (or 0) at all. The design capacity is a fair
+        // stand-in; a full capacity below 1 would read as a percentage, so 60 % of a battery
+        // would show as full and stop charging.
+        if (!full || *full < 1)
+            full = capacitymAh(battery, QStringLiteral("full_design"), unit);
+        if (now && full && *full >= 1) {
             put("CurrentCapacity", now);
             put("MaxCapacity", full);
+            percent = rounded(static_cast<double>(*now) / static_cast<double>(*full) * 100.0);
         }
     }
 
     p.insert(QStringLiteral("IsCharging"), status == QLatin1String("Charging"));
-    p.insert(QStringLiteral("FullyCharged"), status == QLatin1String("Full"));
 
     const QList<Tree::Supply> externals = tree.externalSupplies();
     bool connected = false;
@@ -148,12 +151,20 @@ std::optional<QVariantMap> BatteryRegistry::copyProperties(const QString& sysfsR
     // Some machines list no adapter at all; the battery's status still tells whether
     // something feeds it.
     if (externals.isEmpty())
-        connected = status == QLatin1String("Charging") || status == QLatin1String("Not charging");
+        connected = status == QLatin1String("Charging") || status == QLatin1String("Not charging")
+            || status == QLatin1String("Full");
     p.insert(QStringLiteral("ExternalConnected"), connected);
+    // Many machines never report "Full": a battery at 100 % that does not charge on
+    // external power is full all the same.
+    const bool full = status == QLatin1String("Full")
+        || (status == QLatin1String("Not charging") && connected && percent && *percent >= 100);
+    p.insert(QStringLiteral("FullyCharged"), full);
 
     if (const auto tenths = Tree::readInteger(battery, QStringLiteral("temp")))
         put("Temperature", rounded(static_cast<double>(*tenths) * 10.0));
-    put("CycleCount", Tree::readInteger(battery, QStringLiteral("cycle_count")));
+    // Drivers that do not count cycles report -1 (or another negative value).
+    if (const auto cycles = Tree::readInteger(battery, QStringLiteral("cycle_count")); cycles && *cycles >= 0)
+        put("CycleCount", cycles);
     put("DesignCapacity", capacitymAh(battery, QStringLiteral("full_design"), microvolts));
     put("NominalChargeCapacity", capacitymAh(battery, QStringLiteral("full"), microvolts));
     if (const auto volts = Tree::readInteger(battery, QStringLiteral("voltage_now")))

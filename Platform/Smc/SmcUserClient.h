@@ -46,6 +46,12 @@ public:
     virtual std::int32_t callStructMethod(std::uint32_t selector, const std::uint8_t* input,
                                           std::size_t inputSize, std::uint8_t* output,
                                           std::size_t* outputSize) = 0;
+
+    // The calls between these two are one operation of the daemon (a state read, a reset):
+    // the client may read the device once for all of them, and then sees only the
+    // operation's own writes. Outside an operation every call reads the device afresh.
+    virtual void beginOperation() {}
+    virtual void endOperation() {}
 };
 
 } // namespace kestrune

@@ -3,6 +3,7 @@
 #include "Platform/Sysfs/ChargeBehaviour.h"
 #include "Platform/Sysfs/PowerSupplyTree.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrune {
@@ -49,6 +50,20 @@ bool anyNonZero(const std::uint8_t* bytes, std::uint32_t size)
     return false;
 }
 
+// The byte a set key reads as; clear keys read as zero.
+std::uint8_t setValue(std::uint32_t key)
+{
+    switch (key) {
+    case keyCH0B:
+    case keyCH0C:
+        return 0x02;
+    case keyCHIE:
+        return 0x08;
+    default:
+        return 0x01;
+    }
+}
+
 } // namespace
 
 SysfsSmcUserClient::SysfsSmcUserClient(QString sysfsRoot)
@@ -56,29 +71,50 @@ SysfsSmcUserClient::SysfsSmcUserClient(QString sysfsRoot)
 {
 }
 
-std::optional<SysfsSmcUserClient::Battery> SysfsSmcUserClient::battery()
+void SysfsSmcUserClient::beginOperation()
 {
-    const auto supply = PowerSupplyTree(m_root).systemBattery();
-    if (!supply)
-        return std::nullopt;
-    Battery b;
-    b.path = supply->path;
-    if (const auto text = PowerSupplyTree::read(b.path, behaviourAttribute)) {
-        const ChargeBehaviour behaviour = ChargeBehaviour::parse(*text);
-        b.hasBehaviour = true;
-        b.active = behaviour.active;
-        if (behaviour.listed)
-            m_knownModes.insert(b.path, behaviour.modes);
-        b.modes = m_knownModes.value(b.path, behaviour.modes);
-        if (!b.modes.contains(b.active) && !b.active.isEmpty())
-            b.modes << b.active;
-    }
-    b.endThreshold = PowerSupplyTree::readInteger(b.path, endThresholdAttribute);
-    return b;
+    m_inOperation = true;
+    m_operationBatteries.reset();
 }
 
-std::optional<SysfsSmcUserClient::KeyInfo> SysfsSmcUserClient::keyInfo(std::uint32_t key,
-                                                                        const Battery& b) const
+void SysfsSmcUserClient::endOperation()
+{
+    m_inOperation = false;
+    m_operationBatteries.reset();
+}
+
+QList<SysfsSmcUserClient::Battery> SysfsSmcUserClient::batteries()
+{
+    if (!m_inOperation)
+        return readBatteries();
+    if (!m_operationBatteries)
+        m_operationBatteries = readBatteries();
+    return *m_operationBatteries;
+}
+
+QList<SysfsSmcUserClient::Battery> SysfsSmcUserClient::readBatteries()
+{
+    QList<Battery> result;
+    for (const PowerSupplyTree::Supply& supply : PowerSupplyTree(m_root).systemBatteries()) {
+        Battery b;
+        b.path = supply.path;
+        if (const auto text = PowerSupplyTree::read(b.path, behaviourAttribute)) {
+            const ChargeBehaviour behaviour = ChargeBehaviour::parse(*text);
+            b.hasBehaviour = true;
+            b.active = behaviour.active;
+            if (behaviour.listed)
+                m_knownModes.insert(b.path, behaviour.modes);
+            b.modes = m_knownModes.value(b.path, behaviour.modes);
+            if (!b.modes.contains(b.active) && !b.active.isEmpty())
+                b.modes << b.active;
+        }
+        b.endThreshold = PowerSupplyTree::readInteger(b.path, endThresholdAttribute);
+        result.push_back(b);
+    }
+    return result;
+}
+
+std::optional<SysfsSmcUserClient::KeyInfo> SysfsSmcUserClient::keyInfo(std::uint32_t key, const Battery& b)
 {
     const bool inhibit = b.hasBehaviour && b.modes.contains(QLatin1String(ChargeBehaviour::inhibitCharge));
     const bool discharge = b.hasBehaviour && b.modes.contains(QLatin1String(ChargeBehaviour::forceDischarge));
@@ -98,27 +134,20 @@ std::optional<SysfsSmcUserClient::KeyInfo> SysfsSmcUserClient::keyInfo(std::uint
     }
 }
 
-void SysfsSmcUserClient::readKey(std::uint32_t key, const Battery& b, std::uint8_t* bytes) const
+bool SysfsSmcUserClient::isSet(std::uint32_t key, const Battery& b)
 {
     switch (key) {
     case keyCH0B:
     case keyCH0C:
-        bytes[0] = b.active == QLatin1String(ChargeBehaviour::inhibitCharge) ? 0x02 : 0x00;
-        break;
     case keyCHTE:
-        bytes[0] = b.active == QLatin1String(ChargeBehaviour::inhibitCharge) ? 0x01 : 0x00;
-        break;
+        return b.active == QLatin1String(ChargeBehaviour::inhibitCharge);
     case keyCHIE:
-        bytes[0] = b.active == QLatin1String(ChargeBehaviour::forceDischarge) ? 0x08 : 0x00;
-        break;
     case keyCH0I:
-        bytes[0] = b.active == QLatin1String(ChargeBehaviour::forceDischarge) ? 0x01 : 0x00;
-        break;
+        return b.active == QLatin1String(ChargeBehaviour::forceDischarge);
     case keyCHWA:
-        bytes[0] = b.endThreshold && *b.endThreshold <= 80 ? 0x01 : 0x00;
-        break;
+        return b.endThreshold && *b.endThreshold <= 80;
     default:
-        break;
+        return false;
     }
 }
 
@@ -129,10 +158,8 @@ bool SysfsSmcUserClient::setBehaviour(const Battery& b, const QString& mode)
     return PowerSupplyTree::write(b.path, behaviourAttribute, mode);
 }
 
-bool SysfsSmcUserClient::writeKey(std::uint32_t key, const Battery& b, const std::uint8_t* bytes,
-                                  std::uint32_t size)
+bool SysfsSmcUserClient::writeKey(std::uint32_t key, const Battery& b, bool on)
 {
-    const bool on = anyNonZero(bytes, size);
     const QString automatic = QLatin1String(ChargeBehaviour::automatic);
     const QString inhibit = QLatin1String(ChargeBehaviour::inhibitCharge);
     const QString discharge = QLatin1String(ChargeBehaviour::forceDischarge);
@@ -175,14 +202,17 @@ std::int32_t SysfsSmcUserClient::callStructMethod(std::uint32_t selector, const 
         return success;
     };
 
-    const auto b = battery();
-    if (!b)
+    const QList<Battery> present = batteries();
+    if (present.isEmpty())
         return errorNotPermitted; // the battery went away under an open client
 
+    // A key exists where every present battery has it.
     const std::uint32_t key = readU32(record, offsetKey);
-    const auto info = keyInfo(key, *b);
-    if (!info)
-        return answer(resultKeyNotFound);
+    const auto info = keyInfo(key, present.constFirst());
+    for (const Battery& b : present) {
+        if (!info || !keyInfo(key, b))
+            return answer(resultKeyNotFound);
+    }
 
     switch (record[offsetCommand]) {
     case commandKeyInfo:
@@ -194,12 +224,21 @@ std::int32_t SysfsSmcUserClient::callStructMethod(std::uint32_t selector, const 
         if (readU32(record, offsetDataSize) != info->size)
             return answer(resultBadSize);
         std::memset(record + offsetBytes, 0, bytesCapacity);
-        readKey(key, *b, record + offsetBytes);
+        // Held only when held on every battery: one left charging is no hold.
+        if (std::all_of(present.begin(), present.end(), [key](const Battery& b) { return isSet(key, b); }))
+            record[offsetBytes] = setValue(key);
         return answer(resultSuccess);
-    case commandWrite:
+    case commandWrite: {
         if (readU32(record, offsetDataSize) != info->size)
             return answer(resultBadSize);
-        return answer(writeKey(key, *b, record + offsetBytes, info->size) ? resultSuccess : resultWriteFailed);
+        const bool on = anyNonZero(record + offsetBytes, info->size);
+        bool written = true;
+        for (const Battery& b : present)
+            written = writeKey(key, b, on) && written;
+        // What the operation read no longer holds.
+        m_operationBatteries.reset();
+        return answer(written ? resultSuccess : resultWriteFailed);
+    }
     default:
         return answer(resultBadCommand);
     }

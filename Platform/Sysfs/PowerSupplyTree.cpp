@@ -5,6 +5,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kestrune {
 
@@ -28,18 +31,30 @@ QList<PowerSupplyTree::Supply> PowerSupplyTree::supplies() const
         const auto type = read(path, QStringLiteral("type"));
         if (!type)
             continue;
-        result.push_back({name, path, *type, read(path, QStringLiteral("scope")).value_or(QString())});
+        // Only batteries tell apart whether they power the machine or a device.
+        const bool battery = *type == QLatin1String("Battery");
+        result.push_back({name, path, *type, battery ? read(path, QStringLiteral("scope")).value_or(QString()) : QString()});
+    }
+    return result;
+}
+
+QList<PowerSupplyTree::Supply> PowerSupplyTree::systemBatteries() const
+{
+    QList<Supply> result;
+    for (const Supply& s : supplies()) {
+        if (s.type == QLatin1String("Battery") && s.scope != QLatin1String("Device")
+            && readInteger(s.path, QStringLiteral("present")).value_or(1) != 0)
+            result.push_back(s);
     }
     return result;
 }
 
 std::optional<PowerSupplyTree::Supply> PowerSupplyTree::systemBattery() const
 {
-    for (const Supply& s : supplies()) {
-        if (s.type == QLatin1String("Battery") && s.scope != QLatin1String("Device"))
-            return s;
-    }
-    return std::nullopt;
+    const QList<Supply> batteries = systemBatteries();
+    if (batteries.isEmpty())
+        return std::nullopt;
+    return batteries.constFirst();
 }
 
 QList<PowerSupplyTree::Supply> PowerSupplyTree::externalSupplies() const
@@ -54,13 +69,22 @@ QList<PowerSupplyTree::Supply> PowerSupplyTree::externalSupplies() const
 
 std::optional<QString> PowerSupplyTree::read(const QString& supplyPath, const QString& attribute)
 {
-    QFile file(supplyPath + u'/' + attribute);
-    if (!file.open(QIODevice::ReadOnly))
+    // Attributes are one short line, which the kernel hands out in one read; a bound keeps a
+    // strange file from being slurped whole. Plain calls: the daemon reads these on every
+    // operation, and a QFile costs twice the system calls.
+    const QByteArray path = QFile::encodeName(supplyPath + u'/' + attribute);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    // Attributes are one short line; a bound keeps a strange file from being slurped whole.
-    QByteArray bytes = file.read(4096);
-    if (bytes.isNull() && file.error() != QFileDevice::NoError)
+    char buffer[4096];
+    ssize_t count = 0;
+    do {
+        count = ::read(fd, buffer, sizeof buffer);
+    } while (count < 0 && errno == EINTR);
+    ::close(fd);
+    if (count < 0)
         return std::nullopt;
+    QByteArray bytes(buffer, static_cast<qsizetype>(count));
     while (!bytes.isEmpty() && (bytes.back() == '\n' || bytes.back() == '\r' || bytes.back() == ' '))
         bytes.chop(1);
     return QString::fromUtf8(bytes);

@@ -14,7 +14,7 @@ public:
         QString name;
         QString path;  // the supply's folder
         QString type;  // "Battery", "Mains", "USB", ...
-        QString scope; // "System", "Device" or empty
+        QString scope; // of a battery: "System", "Device" or empty
     };
 
     explicit PowerSupplyTree(QString sysfsRoot);
@@ -22,8 +22,11 @@ public:
     QString classPath() const;
     QList<Supply> supplies() const; // sorted by name
 
-    // The first battery that powers the machine (peripheral batteries, scope "Device",
-    // are not it).
+    // The batteries that power the machine and sit in their bays, in name order. Peripheral
+    // batteries (scope "Device") are not among them, nor a battery whose `present` is 0: a
+    // laptop keeps the supply of an empty bay, which may come before a battery that is there.
+    QList<Supply> systemBatteries() const;
+    // The first of them: the battery the machine's readings are about.
     std::optional<Supply> systemBattery() const;
     // Mains and USB supplies.
     QList<Supply> externalSupplies() const;

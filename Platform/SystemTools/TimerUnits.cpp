@@ -21,6 +21,21 @@ QStringList TimerUnits::installed(const QStringList& candidates)
     return found;
 }
 
+bool TimerUnits::isActive(const QString& unit)
+{
+    QProcess systemctl;
+    systemctl.setProcessChannelMode(QProcess::MergedChannels);
+    systemctl.start(QStringLiteral("systemctl"), {QStringLiteral("is-active"), QStringLiteral("--quiet"), unit});
+    if (!systemctl.waitForStarted(5000))
+        return false;
+    if (!systemctl.waitForFinished(30'000)) {
+        systemctl.kill();
+        systemctl.waitForFinished();
+        return false;
+    }
+    return systemctl.exitStatus() == QProcess::NormalExit && systemctl.exitCode() == 0;
+}
+
 bool TimerUnits::setRunning(const QStringList& units, bool running, QString* error)
 {
     for (const QString& unit : units) {

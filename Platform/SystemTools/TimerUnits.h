@@ -12,6 +12,8 @@ class TimerUnits {
 public:
     // The units of `candidates` that are installed here.
     static QStringList installed(const QStringList& candidates);
+    // Whether the unit runs (is started) now, as systemctl tells.
+    static bool isActive(const QString& unit);
     // Starts or stops each unit through systemctl. False with `error` set on the first failure.
     static bool setRunning(const QStringList& units, bool running, QString* error);
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -11,6 +13,7 @@ namespace kestrune {
 struct RunningApplication {
     QString localizedName;   // the name the user knows it by
     QString executablePath;  // the program file it runs
+    qint64 pid = 0;          // the process behind its window; 0 when unknown
 
     bool operator==(const RunningApplication&) const = default;
 };
@@ -25,6 +28,12 @@ public:
     using QObject::QObject;
 
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+
+    // The processes of the applications whose processes are `pids`: each of them that runs
+    // and all its descendants. An application's helpers (a browser's content processes) are
+    // rarely named after it, but they are its children. From `procRoot` (a /proc or a tree
+    // laid out like it).
+    static QSet<qint64> processTrees(const QList<qint64>& pids, const QString& procRoot = QStringLiteral("/proc"));
 
 signals:
     // Another application came to the front.

@@ -184,6 +184,7 @@ std::optional<RunningApplication> X11Workspace::applicationOfProcess(qint64 pid,
         return std::nullopt;
     RunningApplication application;
     application.localizedName = name;
+    application.pid = pid;
     // Unreadable for other users' processes; the name alone still identifies it.
     application.executablePath = QFileInfo(folder + QStringLiteral("/exe")).symLinkTarget();
     return application;

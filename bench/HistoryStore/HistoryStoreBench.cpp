@@ -1,6 +1,5 @@
 #include "Kestrune/Storage/HistoryStore.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -75,14 +74,3 @@ void fetchThirtyDaysOfSamples(benchmark::State& state)
 BENCHMARK(fetchThirtyDaysOfSamples)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

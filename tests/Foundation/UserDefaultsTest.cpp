@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSize>
 #include <QTemporaryDir>
 
@@ -116,26 +118,67 @@ TEST_F(UserDefaultsTest, ACorruptFileIsKeptAsideAndNeverOverwritten)
     EXPECT_EQ(readAll(defaults.quarantinedPath()), garbage);
 }
 
-TEST_F(UserDefaultsTest, OneMalformedValueQuarantinesTheWholeFile)
+TEST_F(UserDefaultsTest, OneMalformedValueCostsOnlyItsKeyAndIsWrittenBackAsFound)
 {
     QDir().mkpath(QFileInfo(path()).absolutePath());
-    const QByteArray content = R"({"format":"kestrune-defaults","version":1,"values":{
-        "good":{"int":1},"bad":{"int":"x"}}})";
-    writeAll(path(), content);
-    UserDefaults defaults(path());
-    EXPECT_TRUE(defaults.loadError().contains("bad"));
-    EXPECT_FALSE(defaults.contains("good"));
-    EXPECT_EQ(readAll(defaults.quarantinedPath()), content);
+    // 1e19 is a whole number that no 64-bit integer holds.
+    writeAll(path(), R"({"format":"kestrune-defaults","version":1,"values":{
+        "good":{"int":1},"bad":{"int":"x"},"huge":{"int":1e19},"name":{"string":"n"},"list":{"array":[{"int":1.5}]}}})");
+    const auto fileValues = [&] {
+        return QJsonDocument::fromJson(readAll(path())).object().value("values").toObject();
+    };
+    const QJsonObject original = fileValues();
+    {
+        UserDefaults defaults(path());
+        EXPECT_TRUE(defaults.quarantinedPath().isEmpty());
+        EXPECT_TRUE(defaults.loadError().contains("\"bad\"")) << defaults.loadError().toStdString();
+        EXPECT_EQ(defaults.keys(), (QStringList{"good", "name"}));
+        EXPECT_EQ(defaults.integer("huge"), 0);
+
+        // Saving keeps the entries it could not read as they were, until the app sets or
+        // removes them.
+        defaults.set("good", 2);
+        ASSERT_TRUE(defaults.synchronize());
+        EXPECT_EQ(fileValues().value("bad"), original.value("bad"));
+        EXPECT_EQ(fileValues().value("huge"), original.value("huge"));
+        EXPECT_EQ(fileValues().value("list"), original.value("list"));
+        EXPECT_EQ(fileValues().value("good"), QJsonValue(QJsonObject{{"int", 2}}));
+        defaults.set("bad", 5);
+        defaults.remove("huge");
+    }
+    UserDefaults reopened(path());
+    EXPECT_EQ(reopened.integer("bad"), 5);
+    EXPECT_FALSE(fileValues().contains("huge"));
+    EXPECT_EQ(fileValues().value("list"), original.value("list"));
+    EXPECT_EQ(reopened.string("name"), QStringLiteral("n"));
 }
 
-TEST_F(UserDefaultsTest, AFileFromANewerFormatIsLeftForThatVersion)
+TEST_F(UserDefaultsTest, AFileFromANewerFormatSurvivesAnOlderBuildsSessionByteForByte)
 {
     QDir().mkpath(QFileInfo(path()).absolutePath());
-    writeAll(path(), R"({"format":"kestrune-defaults","version":9,"values":{}})");
-    UserDefaults defaults(path());
-    EXPECT_FALSE(defaults.loadError().isEmpty());
-    EXPECT_FALSE(QFile::exists(path()));
-    EXPECT_TRUE(QFile::exists(defaults.quarantinedPath()));
+    for (const QByteArray& version : {QByteArray("2"), QByteArray("1.5")}) {
+        const QByteArray newer = R"({"format":"kestrune-defaults","version":)" + version
+            + R"(,"values":{"chargeLimit":{"int":85},"future":{"shape":[1,2]}}})";
+        writeAll(path(), newer);
+        {
+            UserDefaults defaults(path());
+            EXPECT_FALSE(defaults.loadError().isEmpty());
+            EXPECT_TRUE(defaults.quarantinedPath().isEmpty());
+            // The session runs on the defaults and on what it changes, in memory.
+            EXPECT_FALSE(defaults.contains("chargeLimit"));
+            defaults.set("chargeLimit", 70);
+            EXPECT_EQ(defaults.integer("chargeLimit"), 70);
+            EXPECT_FALSE(defaults.synchronize());
+        }
+        EXPECT_EQ(readAll(path()), newer) << version.toStdString();
+        EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files), QStringList{"defaults.json"});
+    }
+
+    // A version that is no format at all is not taken for format 1.
+    writeAll(path(), R"({"format":"kestrune-defaults","version":0.5,"values":{"chargeLimit":{"int":85}}})");
+    UserDefaults unknown(path());
+    EXPECT_FALSE(unknown.contains("chargeLimit"));
+    EXPECT_FALSE(unknown.quarantinedPath().isEmpty());
 }
 
 TEST_F(UserDefaultsTest, AFailedWriteIsReportedAndKeepsTheValues)

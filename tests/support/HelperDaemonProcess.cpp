@@ -32,16 +32,20 @@ BusServiceManagement::Options HelperDaemonProcess::serviceOptions(const QString&
     return options;
 }
 
-bool HelperDaemonProcess::start(PrivateBus& bus, const QString& sysfsRoot, int timeoutMs)
+bool HelperDaemonProcess::start(PrivateBus& bus, const QString& sysfsRoot, const Options& options)
 {
     QProcessEnvironment environment = bus.environment();
     environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), sysfsRoot);
-    if (!m_child.start(program(), {}, environment))
+    if (options.asSystemBus) {
+        environment.insert(QStringLiteral("KESTRUNE_BUS"), QStringLiteral("system"));
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.address());
+    }
+    if (!m_child.start(options.program, {}, environment))
         return false;
     static std::atomic<int> watchers{0};
     QDBusConnection watcher = bus.connect(QStringLiteral("daemon-watch-%1").arg(++watchers));
     return waitUntil([&] { return watcher.interface()->isServiceRegistered(QString(HelperProtocol::label)).value(); },
-                     timeoutMs);
+                     options.timeoutMs);
 }
 
 } // namespace kestrune::test

@@ -9,8 +9,21 @@ ManualClock::ManualClock(QDateTime start)
 {
 }
 
+QDateTime ManualClock::now() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_now;
+}
+
+void ManualClock::set(const QDateTime& now)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_now = now;
+}
+
 void ManualClock::advance(double seconds)
 {
+    const QMutexLocker lock(&m_mutex);
     m_now = m_now.addMSecs(std::llround(seconds * 1000.0));
 }
 

@@ -1,11 +1,13 @@
-// kestrune-call: calls one method of the helper daemon and prints its answer, for checking
+// kestrune-call: calls methods of the helper daemon and prints their answers, for checking
 // a running daemon by hand and for the demo. It uses the daemon's bus (KESTRUNE_BUS).
 //
-//   kestrune-call METHOD [ARGUMENT...]
+//   kestrune-call METHOD [ARGUMENT...] [-- METHOD [ARGUMENT...]]...
 //
-// Flags are "true" or "false", numbers are decimal. A JSON answer is printed as sent, an
-// empty one as "nil", the version as a number. Exit status 0 when the daemon answered,
-// 1 on a bus error, 64 for a method or argument it does not know.
+// Several calls, separated by "--", are made one after the other over one connection, as
+// the application makes them. Flags are "true" or "false", numbers are decimal. A JSON
+// answer is printed as sent, an empty one as "nil", the version as a number, each on its own
+// line; a bus error goes to standard error. Exit status 0 when the daemon answered every
+// call, 1 after a bus error, 64 for a method or argument it does not know.
 
 #include "Platform/Bus/HelperBus.h"
 #include "Shared/HelperProtocol.h"
@@ -14,6 +16,7 @@
 #include <QDBusMessage>
 #include <QTextStream>
 
+#include <optional>
 #include <vector>
 
 using namespace kestrune;
@@ -44,7 +47,7 @@ const std::vector<Method> methods{
 int usage()
 {
     QTextStream err(stderr);
-    err << "usage: kestrune-call METHOD [ARGUMENT...]\nmethods:\n";
+    err << "usage: kestrune-call METHOD [ARGUMENT...] [-- METHOD [ARGUMENT...]]...\nmethods:\n";
     for (const Method& method : methods) {
         err << "  " << QString(method.name);
         for (const char* a = method.arguments; *a; ++a)
@@ -54,18 +57,15 @@ int usage()
     return 64;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// The message for one call, from its method and arguments; nothing when they are not known.
+std::optional<QDBusMessage> message(const QStringList& arguments)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.isEmpty())
-        return usage();
+        return std::nullopt;
     const auto method = std::find_if(methods.begin(), methods.end(),
                                      [&](const Method& m) { return m.name == arguments.first(); });
     if (method == methods.end() || qsizetype(qstrlen(method->arguments)) != arguments.size() - 1)
-        return usage();
+        return std::nullopt;
 
     QDBusMessage call = QDBusMessage::createMethodCall(QString(HelperProtocol::label), QString(HelperProtocol::objectPath),
                                                        QString(HelperProtocol::label), arguments.first());
@@ -73,30 +73,57 @@ int main(int argc, char* argv[])
         const QString& text = arguments.at(i);
         if (method->arguments[i - 1] == 'b') {
             if (text != QLatin1String("true") && text != QLatin1String("false"))
-                return usage();
+                return std::nullopt;
             call << (text == QLatin1String("true"));
         } else {
             bool ok = false;
             const qlonglong number = text.toLongLong(&ok);
             if (!ok)
-                return usage();
+                return std::nullopt;
             call << number;
         }
     }
+    return call;
+}
 
-    // Long enough for the longest sampling the daemon makes.
-    const QDBusMessage reply = HelperBus::connection().call(call, QDBus::Block, 60'000);
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<QDBusMessage> calls;
+    QStringList current;
+    const QStringList arguments = QCoreApplication::arguments().mid(1) << QStringLiteral("--");
+    for (const QString& argument : arguments) {
+        if (argument != QLatin1String("--")) {
+            current << argument;
+            continue;
+        }
+        const auto call = message(current);
+        if (!call)
+            return usage();
+        calls << *call;
+        current.clear();
+    }
+
     QTextStream out(stdout);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        QTextStream(stderr) << "kestrune-call: " << reply.errorName() << ": " << reply.errorMessage() << '\n';
-        return 1;
+    int status = 0;
+    for (const QDBusMessage& call : calls) {
+        // Long enough for the longest sampling the daemon makes.
+        const QDBusMessage reply = HelperBus::connection().call(call, QDBus::Block, 60'000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            out.flush();
+            QTextStream(stderr) << "kestrune-call: " << reply.errorName() << ": " << reply.errorMessage() << '\n';
+            status = 1;
+            continue;
+        }
+        const QVariant value = reply.arguments().constFirst();
+        if (value.metaType() == QMetaType::fromType<QByteArray>()) {
+            const QByteArray json = value.toByteArray();
+            out << (json.isEmpty() ? QStringLiteral("nil") : QString::fromUtf8(json)) << '\n';
+        } else {
+            out << value.toString() << '\n';
+        }
     }
-    const QVariant value = reply.arguments().constFirst();
-    if (value.metaType() == QMetaType::fromType<QByteArray>()) {
-        const QByteArray json = value.toByteArray();
-        out << (json.isEmpty() ? QStringLiteral("nil") : QString::fromUtf8(json)) << '\n';
-    } else {
-        out << value.toString() << '\n';
-    }
-    return 0;
+    return status;
 }

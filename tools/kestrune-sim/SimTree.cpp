@@ -1,11 +1,11 @@
 #include "tools/kestrune-sim/SimTree.h"
 
 #include "Platform/Sysfs/ChargeBehaviour.h"
+#include "Platform/SystemTools/StandInState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -68,20 +68,12 @@ QString SimTree::platformProfilePath(const QString& root)
 
 QString SimTree::statePath(const QString& root, const QString& name)
 {
-    return root + QStringLiteral("/kestrune-sim/") + name;
+    return StandInState::path(root, name);
 }
 
 bool SimTree::writeState(const QString& root, const QString& name, const QString& value, QString* error)
 {
-    const QString path = statePath(root, name);
-    QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(value.toUtf8() + '\n') < 0 || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return StandInState::write(root, name, value, error);
 }
 
 QString SimTree::statusText(int capacityPercent, bool acOnline, const QString& activeBehaviour,

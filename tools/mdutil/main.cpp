@@ -2,23 +2,20 @@
 //
 //   mdutil -a -i on|off
 //
-// On the simulated machine (KESTRUNE_SYSFS_ROOT set) it keeps the state in the tree's
-// kestrune-sim/indexing file. On a real machine it resumes or pauses the system's periodic
-// file-index refresh (the plocate or mlocate updatedb timer) and fails when there is none.
-// Exit status 0 on success, 1 on failure, 64 for a command line it does not know.
+// On the simulated machine (KESTRUNE_SYSFS_ROOT set) indexing is the tree's
+// kestrune-sim/indexing file ("on" or "off"). On a real machine it is the system's periodic
+// file-index refresh (the plocate or mlocate updatedb timer); without one it fails. "off"
+// pauses only indexing that runs, and "on" resumes only what an earlier "off" paused, so
+// indexing the administrator switched off stays off. Exit status 0 on success, 1 on failure,
+// 64 for a command line it does not know.
 
 #include "Platform/Environment/PlatformEnvironment.h"
-#include "Platform/SystemTools/TimerUnits.h"
-#include "tools/kestrune-sim/SimTree.h"
+#include "Platform/SystemTools/PeriodicJobs.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 using namespace kestrune;
-
-namespace {
-const QStringList indexerTimers{QStringLiteral("plocate-updatedb.timer"), QStringLiteral("mlocate.timer")};
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -33,24 +30,14 @@ int main(int argc, char* argv[])
     }
     const bool on = arguments.at(2) == QLatin1String("on");
 
+    PeriodicJobs indexing(PlatformEnvironment::sysfsRoot(), QStringLiteral("file indexer"),
+                          QStringLiteral("mdutil.paused"),
+                          {QStringLiteral("plocate-updatedb.timer"), QStringLiteral("mlocate.timer")},
+                          {QStringLiteral("indexing"), QStringLiteral("on"), QStringLiteral("off")});
     QString error;
-    const QString root = PlatformEnvironment::sysfsRoot();
-    if (root != QLatin1String("/sys")) {
-        if (!SimTree::writeState(root, QStringLiteral("indexing"), arguments.at(2), &error)) {
-            err << "mdutil: " << error << '\n';
-            return 1;
-        }
-    } else {
-        const QStringList timers = TimerUnits::installed(indexerTimers);
-        if (timers.isEmpty()) {
-            err << "mdutil: no file indexer to switch on this machine (looked for " << indexerTimers.join(", ")
-                << ")\n";
-            return 1;
-        }
-        if (!TimerUnits::setRunning(timers, on, &error)) {
-            err << "mdutil: " << error << '\n';
-            return 1;
-        }
+    if (!(on ? indexing.resume(&error) : indexing.pause(&error))) {
+        err << "mdutil: " << error << '\n';
+        return 1;
     }
     out << (on ? "Indexing enabled.\n" : "Indexing disabled.\n");
     return 0;

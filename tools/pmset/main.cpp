@@ -10,11 +10,16 @@
 // Linux has one power profile for both sources, so both sections show it. On the simulated
 // machine (KESTRUNE_SYSFS_ROOT set) the profile is the tree's firmware/acpi/platform_profile.
 // On a real machine it is power-profiles-daemon's "power-saver" profile where that daemon
-// runs, else the kernel's platform_profile "low-power". Switching off leaves a profile other
-// than the low-power one as it is. Exit status 0 on success, 1 on failure, 64 for a command
-// line it does not know.
+// runs, else the kernel's platform_profile "low-power".
+//
+// Switching on keeps the profile it replaces in the tool's own state; switching off brings
+// that profile back while the low-power one it set is still in place (a user on
+// "performance" gets "performance" again), else "balanced". A profile the user chose since
+// is left as it is. Exit status 0 on success, 1 on failure, 64 for a command line it does
+// not know.
 
 #include "Platform/Environment/PlatformEnvironment.h"
+#include "Platform/SystemTools/StandInState.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -30,6 +35,10 @@ using namespace kestrune;
 
 namespace {
 
+const QString balanced = QStringLiteral("balanced");
+// The state that holds the profile low power mode replaced.
+const QString replacedProfileState = QStringLiteral("pmset.replaced-profile");
+
 struct ProfileDaemon {
     const char* service;
     const char* path;
@@ -42,9 +51,11 @@ const ProfileDaemon profileDaemons[] = {
 
 // One place where the power profile lives.
 struct Profile {
-    // Reads the low power state; nothing with `error` set when it cannot.
-    std::function<std::optional<bool>(QString*)> read;
-    std::function<bool(bool, QString*)> write;
+    QString lowPower;     // the profile that is low power mode
+    QStringList choices;  // the profiles it offers; empty when it does not tell
+    // The active profile; nothing with `error` set when it cannot be read.
+    std::function<std::optional<QString>(QString*)> current;
+    std::function<bool(const QString&, QString*)> set;
 };
 
 QString readFile(const QString& path, bool* ok)
@@ -56,39 +67,22 @@ QString readFile(const QString& path, bool* ok)
 
 Profile kernelProfile(const QString& path)
 {
+    bool ok = false;
     Profile profile;
-    profile.read = [path](QString* error) -> std::optional<bool> {
+    profile.lowPower = QStringLiteral("low-power");
+    profile.choices = readFile(path + QStringLiteral("_choices"), &ok).split(u' ', Qt::SkipEmptyParts);
+    profile.current = [path](QString* error) -> std::optional<QString> {
         bool ok = false;
         const QString current = readFile(path, &ok);
         if (!ok) {
             *error = QStringLiteral("cannot read %1").arg(path);
             return std::nullopt;
         }
-        return current == QLatin1String("low-power");
+        return current;
     };
-    profile.write = [path](bool on, QString* error) {
-        bool ok = false;
-        const QString current = readFile(path, &ok);
-        if (!ok) {
-            *error = QStringLiteral("cannot read %1").arg(path);
-            return false;
-        }
-        const QStringList choices = readFile(path + QStringLiteral("_choices"), &ok).split(u' ', Qt::SkipEmptyParts);
-        QString wanted;
-        if (on) {
-            if (!choices.isEmpty() && !choices.contains(QLatin1String("low-power"))) {
-                *error = QStringLiteral("%1 offers no low-power profile").arg(path);
-                return false;
-            }
-            wanted = QStringLiteral("low-power");
-        } else {
-            if (current != QLatin1String("low-power"))
-                return true;
-            wanted = choices.isEmpty() || choices.contains(QLatin1String("balanced")) ? QStringLiteral("balanced")
-                                                                                       : choices.constLast();
-        }
+    profile.set = [path](const QString& name, QString* error) {
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(wanted.toUtf8() + '\n') < 0
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(name.toUtf8() + '\n') < 0
             || !file.flush()) {
             *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
             return false;
@@ -98,12 +92,15 @@ Profile kernelProfile(const QString& path)
     return profile;
 }
 
+QDBusMessage profileCall(const ProfileDaemon& daemon, const QString& method)
+{
+    return QDBusMessage::createMethodCall(QString::fromLatin1(daemon.service), QString::fromLatin1(daemon.path),
+                                          QStringLiteral("org.freedesktop.DBus.Properties"), method);
+}
+
 std::optional<QString> activeProfile(const ProfileDaemon& daemon, QString* error)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(daemon.service),
-                                                       QString::fromLatin1(daemon.path),
-                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = profileCall(daemon, QStringLiteral("Get"));
     call << QString::fromLatin1(daemon.service) << QStringLiteral("ActiveProfile");
     const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, 10'000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
@@ -122,27 +119,15 @@ std::optional<Profile> daemonProfile()
         if (!activeProfile(daemon, &ignored))
             continue;
         Profile profile;
-        profile.read = [daemon](QString* error) -> std::optional<bool> {
-            const auto active = activeProfile(daemon, error);
-            if (!active)
-                return std::nullopt;
-            return *active == QLatin1String("power-saver");
-        };
-        profile.write = [daemon](bool on, QString* error) {
-            const auto active = activeProfile(daemon, error);
-            if (!active)
-                return false;
-            if (!on && *active != QLatin1String("power-saver"))
-                return true;
-            QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(daemon.service),
-                                                               QString::fromLatin1(daemon.path),
-                                                               QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                               QStringLiteral("Set"));
+        profile.lowPower = QStringLiteral("power-saver");
+        profile.current = [daemon](QString* error) { return activeProfile(daemon, error); };
+        profile.set = [daemon](const QString& name, QString* error) {
+            QDBusMessage call = profileCall(daemon, QStringLiteral("Set"));
             call << QString::fromLatin1(daemon.service) << QStringLiteral("ActiveProfile")
-                 << QVariant::fromValue(QDBusVariant(on ? QStringLiteral("power-saver") : QStringLiteral("balanced")));
+                 << QVariant::fromValue(QDBusVariant(name));
             const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, 10'000);
             if (reply.type() != QDBusMessage::ReplyMessage) {
-                *error = QStringLiteral("power-profiles-daemon refused: %1").arg(reply.errorMessage());
+                *error = QStringLiteral("power-profiles-daemon refused %1: %2").arg(name, reply.errorMessage());
                 return false;
             }
             return true;
@@ -152,9 +137,8 @@ std::optional<Profile> daemonProfile()
     return std::nullopt;
 }
 
-std::optional<Profile> findProfile(QString* error)
+std::optional<Profile> findProfile(const QString& root, QString* error)
 {
-    const QString root = PlatformEnvironment::sysfsRoot();
     const QString file = root + QStringLiteral("/firmware/acpi/platform_profile");
     // The simulated machine never reaches for the real machine's daemon.
     if (root == QLatin1String("/sys")) {
@@ -167,6 +151,41 @@ std::optional<Profile> findProfile(QString* error)
         ? QStringLiteral("no power profile to switch: neither power-profiles-daemon nor %1").arg(file)
         : QStringLiteral("the simulated machine has no %1").arg(file);
     return std::nullopt;
+}
+
+bool switchOn(const Profile& profile, const QString& root, QString* error)
+{
+    if (!profile.choices.isEmpty() && !profile.choices.contains(profile.lowPower)) {
+        *error = QStringLiteral("the power profile offers no %1 profile").arg(profile.lowPower);
+        return false;
+    }
+    const auto current = profile.current(error);
+    if (!current)
+        return false;
+    // Switched on already (by us, or by the user): whatever was replaced stays noted.
+    if (*current == profile.lowPower)
+        return true;
+    return StandInState::write(root, replacedProfileState, *current, error) && profile.set(profile.lowPower, error);
+}
+
+bool switchOff(const Profile& profile, const QString& root, QString* error)
+{
+    const auto current = profile.current(error);
+    if (!current)
+        return false;
+    const std::optional<QString> replaced = StandInState::read(root, replacedProfileState);
+    // A profile other than the low-power one was chosen since: it stays.
+    if (*current == profile.lowPower) {
+        QString back = profile.choices.isEmpty() || profile.choices.contains(balanced) ? balanced
+                                                                                          : profile.choices.constLast();
+        if (replaced && !replaced->isEmpty() && *replaced != profile.lowPower
+            && (profile.choices.isEmpty() || profile.choices.contains(*replaced)))
+            back = *replaced;
+        // A profile that can no longer be chosen gives way to the default one.
+        if (!profile.set(back, error) && (back == balanced || !profile.set(balanced, error)))
+            return false;
+    }
+    return StandInState::remove(root, replacedProfileState, error);
 }
 
 } // namespace
@@ -187,25 +206,27 @@ int main(int argc, char* argv[])
         return 64;
     }
 
+    const QString root = PlatformEnvironment::sysfsRoot();
     QString error;
-    const auto profile = findProfile(&error);
+    const auto profile = findProfile(root, &error);
     if (!profile) {
         err << "pmset: " << error << '\n';
         return 1;
     }
     if (set) {
-        if (!profile->write(arguments.at(2) == QLatin1String("1"), &error)) {
+        const bool on = arguments.at(2) == QLatin1String("1");
+        if (!(on ? switchOn(*profile, root, &error) : switchOff(*profile, root, &error))) {
             err << "pmset: " << error << '\n';
             return 1;
         }
         return 0;
     }
-    const auto lowPower = profile->read(&error);
-    if (!lowPower) {
+    const auto current = profile->current(&error);
+    if (!current) {
         err << "pmset: " << error << '\n';
         return 1;
     }
-    const char* value = *lowPower ? "1" : "0";
+    const char* value = *current == profile->lowPower ? "1" : "0";
     out << "Battery Power:\n lowpowermode         " << value << "\nAC Power:\n lowpowermode         " << value << '\n';
     return 0;
 }

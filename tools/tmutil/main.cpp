@@ -2,23 +2,20 @@
 //
 //   tmutil enable|disable
 //
-// On the simulated machine (KESTRUNE_SYSFS_ROOT set) it keeps the state in the tree's
-// kestrune-sim/backups file. On a real machine it resumes or pauses the system's backup
-// timer (snapper's timeline snapshots or borgmatic) and fails when there is none.
-// Exit status 0 on success, 1 on failure, 64 for a command line it does not know.
+// On the simulated machine (KESTRUNE_SYSFS_ROOT set) backups are the tree's
+// kestrune-sim/backups file ("enabled" or "disabled"). On a real machine they are the
+// system's backup timer (snapper's timeline snapshots or borgmatic); without one it fails.
+// "disable" pauses only backups that run, and "enable" resumes only what an earlier
+// "disable" paused, so backups the administrator switched off stay off. Exit status 0 on
+// success, 1 on failure, 64 for a command line it does not know.
 
 #include "Platform/Environment/PlatformEnvironment.h"
-#include "Platform/SystemTools/TimerUnits.h"
-#include "tools/kestrune-sim/SimTree.h"
+#include "Platform/SystemTools/PeriodicJobs.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 using namespace kestrune;
-
-namespace {
-const QStringList backupTimers{QStringLiteral("snapper-timeline.timer"), QStringLiteral("borgmatic.timer")};
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -32,22 +29,12 @@ int main(int argc, char* argv[])
     }
     const bool enable = arguments.at(0) == QLatin1String("enable");
 
+    PeriodicJobs backups(PlatformEnvironment::sysfsRoot(), QStringLiteral("backup timer"),
+                         QStringLiteral("tmutil.paused"),
+                         {QStringLiteral("snapper-timeline.timer"), QStringLiteral("borgmatic.timer")},
+                         {QStringLiteral("backups"), QStringLiteral("enabled"), QStringLiteral("disabled")});
     QString error;
-    const QString root = PlatformEnvironment::sysfsRoot();
-    if (root != QLatin1String("/sys")) {
-        if (!SimTree::writeState(root, QStringLiteral("backups"),
-                                 enable ? QStringLiteral("enabled") : QStringLiteral("disabled"), &error)) {
-            err << "tmutil: " << error << '\n';
-            return 1;
-        }
-        return 0;
-    }
-    const QStringList timers = TimerUnits::installed(backupTimers);
-    if (timers.isEmpty()) {
-        err << "tmutil: no backup timer to switch on this machine (looked for " << backupTimers.join(", ") << ")\n";
-        return 1;
-    }
-    if (!TimerUnits::setRunning(timers, enable, &error)) {
+    if (!(enable ? backups.resume(&error) : backups.pause(&error))) {
         err << "tmutil: " << error << '\n';
         return 1;
     }

@@ -10,11 +10,14 @@
 #include "tests/support/ManualClock.h"
 #include "tests/support/PrivateBus.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace kestrune;
@@ -143,6 +146,51 @@ TEST_F(ProcessEnergyTrackerTest, EstimatedWattsShareTheDrainByImpact)
     EXPECT_DOUBLE_EQ(*tracker->estimatedWatts("Steam", 10), 1.5);
     EXPECT_EQ(tracker->estimatedWatts("Steam", 0), std::nullopt);
     EXPECT_EQ(tracker->estimatedWatts("Safari", 10), std::nullopt);
+}
+
+TEST_F(ProcessEnergyTrackerTest, AnApplicationsChildProcessesAreProtectedWhateverTheirNames)
+{
+    // Two applications, each a process with helpers of its own, and of their helpers.
+    const auto launch = [](QProcess& application) {
+        application.start("sh", {"-c", "sleep 60 & sh -c 'sleep 60; :' & wait"});
+        EXPECT_TRUE(application.waitForStarted());
+        EXPECT_TRUE(test::waitUntil([&] { return Workspace::processTrees({application.processId()}).size() == 4; }));
+    };
+    QProcess browser, editor;
+    launch(browser);
+    launch(editor);
+    const auto helpersOf = [](const QProcess& application) {
+        QList<qint64> helpers = Workspace::processTrees({application.processId()}).values();
+        helpers.removeOne(application.processId());
+        std::sort(helpers.begin(), helpers.end());
+        return helpers;
+    };
+    const QList<qint64> browserHelpers = helpersOf(browser), editorHelpers = helpersOf(editor);
+    ASSERT_EQ(browserHelpers.size(), 3);
+
+    workspace.setFrontmost(RunningApplication{"Firefox", "/usr/lib/firefox/firefox", browser.processId()});
+    auto tracker = makeTracker();
+    tracker->noteActivated(RunningApplication{"Code", "/usr/share/code/code", editor.processId()});
+    tracker->noteActivated(RunningApplication{"Firefox", "/usr/lib/firefox/firefox", browser.processId()});
+
+    // Helpers named after nothing the user sees; a process that belongs to neither.
+    const qint64 stranger = QCoreApplication::applicationPid();
+    const auto sample = report({{browserHelpers[0], "Isolated Web Co", 900}, {browserHelpers[1], "Web Content", 800},
+                                {browserHelpers[2], "WebExtensions", 700}, {editorHelpers[0], "electron", 600},
+                                {stranger, "indexer", 500}});
+    tracker->recordSample(sample);
+    tracker->recordSample(sample);
+    EXPECT_EQ(tracker->throttleCandidates({}, 0, 0, 10), QList<Candidate>{(Candidate{stranger, "indexer", 500})});
+
+    // The editor counts as recently used for 300 s; the browser stays in front.
+    clock.advance(300);
+    EXPECT_EQ(tracker->throttleCandidates({}, 0, 0, 10),
+              (QList<Candidate>{{editorHelpers[0], "electron", 600}, {stranger, "indexer", 500}}));
+
+    browser.kill();
+    editor.kill();
+    browser.waitForFinished();
+    editor.waitForFinished();
 }
 
 namespace {

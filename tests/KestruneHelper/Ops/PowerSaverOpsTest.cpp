@@ -1,4 +1,5 @@
 #include "KestruneHelper/PowerSaverOps.h"
+#include "KestruneHelper/RegularUsers.h"
 #include "tests/KestruneHelper/Ops/FakeSystemTools.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/PrivateBus.h"
@@ -23,6 +24,8 @@ namespace {
 
 const QByteArray customBatteryOff = "Battery Power:\n lowpowermode         0\nAC Power:\n lowpowermode         1\n";
 const QByteArray customBatteryOn = "Battery Power:\n lowpowermode         1\nAC Power:\n lowpowermode         0\n";
+
+constexpr std::uint32_t root = 0;
 
 class PowerSaverOpsTest : public ::testing::Test {
 protected:
@@ -201,7 +204,7 @@ TEST_F(PowerSaverOpsTest, ToolsAreBoundedInTimeAndTheirOutputIsReadSafely)
 TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccounts)
 {
     for (std::int32_t pid : {0, 1, -5, static_cast<std::int32_t>(getpid())}) {
-        const auto error = errorOf([&] { ops.setProcessThrottled(pid, true); });
+        const auto error = errorOf([&] { ops.setProcessThrottled(pid, true, root); });
         ASSERT_TRUE(error) << pid;
         EXPECT_EQ(error->text(), QStringLiteral("不正なPID: %1").arg(pid));
     }
@@ -211,7 +214,7 @@ TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccou
     const std::int32_t gonePid = gone.pid();
     gone.process.kill();
     gone.process.waitForFinished();
-    auto error = errorOf([&] { ops.setProcessThrottled(gonePid, true); });
+    auto error = errorOf([&] { ops.setProcessThrottled(gonePid, true, root); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->text(), QStringLiteral("システムプロセスは対象外です (pid=%1, uid=0)").arg(gonePid));
 
@@ -219,7 +222,7 @@ TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccou
     Child child;
     const std::uint32_t uid = geteuid();
     writeLoginDefs(QStringLiteral("# accounts\nUID_MIN   %1\n").arg(uid + 1).toUtf8());
-    error = errorOf([&] { ops.setProcessThrottled(child.pid(), true); });
+    error = errorOf([&] { ops.setProcessThrottled(child.pid(), true, root); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), OpsError::Kind::SystemProcessProtected);
     EXPECT_EQ(error->text(), QStringLiteral("システムプロセスは対象外です (pid=%1, uid=%2)").arg(child.pid()).arg(uid));
@@ -227,16 +230,25 @@ TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccou
     EXPECT_EQ(niceOf(child.pid()), 0);
 }
 
-TEST_F(PowerSaverOpsTest, FirstRegularUidComesFromLoginDefs)
+TEST_F(PowerSaverOpsTest, RegularUsersAreBoundedByLoginDefsWithoutTheSystemsOwnAccounts)
 {
     const QString path = scratch.filePath("login.defs");
-    EXPECT_EQ(PowerSaverOps::firstRegularUid(path), 1000u); // no file
-    writeLoginDefs("#UID_MIN 10\nUID_MAX 60000\n");
-    EXPECT_EQ(PowerSaverOps::firstRegularUid(path), 1000u);
-    writeLoginDefs("UID_MIN\t\t\t 500\n");
-    EXPECT_EQ(PowerSaverOps::firstRegularUid(path), 500u);
-    writeLoginDefs("UID_MIN lots\n");
-    EXPECT_EQ(PowerSaverOps::firstRegularUid(path), 1000u);
+    const auto regular = [&](std::initializer_list<std::uint32_t> uids) {
+        QList<std::uint32_t> found;
+        const RegularUsers users(path);
+        for (std::uint32_t uid : uids) {
+            if (users.contains(uid))
+                found << uid;
+        }
+        return found;
+    };
+    // No file: 1000 to 60000.
+    EXPECT_EQ(regular({0, 999, 1000, 60000, 60001}), (QList<std::uint32_t>{1000, 60000}));
+    writeLoginDefs("#UID_MIN 10\nUID_MIN\t\t\t 500\nUID_MAX lots\n");
+    EXPECT_EQ(regular({499, 500, 60000, 60001}), (QList<std::uint32_t>{500, 60000}));
+    // However wide the range, "nobody" and systemd's dynamic service users stay out.
+    writeLoginDefs("UID_MIN 1000\nUID_MAX 4000000000\n");
+    EXPECT_EQ(regular({61183, 61184, 61200, 65519, 65520, 65534, 65535}), (QList<std::uint32_t>{61183, 65520, 65535}));
 }
 
 TEST_F(PowerSaverOpsTest, ThrottlingLowersEveryThreadAndRestoresTheFormerNiceValue)
@@ -247,11 +259,11 @@ TEST_F(PowerSaverOpsTest, ThrottlingLowersEveryThreadAndRestoresTheFormerNiceVal
     Child child(QStringLiteral("sleep"), {"30"});
     ASSERT_EQ(setpriority(PRIO_PROCESS, static_cast<id_t>(child.pid()), 5), 0);
 
-    ops.setProcessThrottled(child.pid(), true);
-    ops.setProcessThrottled(child.pid(), true); // twice must not lose the value to return to
+    ops.setProcessThrottled(child.pid(), true, root);
+    ops.setProcessThrottled(child.pid(), true, root); // twice must not lose the value to return to
     EXPECT_EQ(niceOf(child.pid()), 19);
     EXPECT_EQ(ops.throttledPIDs(), QSet<std::int32_t>{child.pid()});
-    ops.setProcessThrottled(child.pid(), false);
+    ops.setProcessThrottled(child.pid(), false, root);
     EXPECT_EQ(niceOf(child.pid()), 5);
     EXPECT_TRUE(ops.throttledPIDs().isEmpty());
 
@@ -264,7 +276,7 @@ TEST_F(PowerSaverOpsTest, ThrottlingLowersEveryThreadAndRestoresTheFormerNiceVal
     Child threaded(buildDir() + "/KestruneHelper/kestrune-helper", {}, env);
     ASSERT_TRUE(waitUntil([&] { return threadsOf(threaded.pid()).size() >= 3; }, 5000));
     const QList<int> threads = threadsOf(threaded.pid());
-    ops.setProcessThrottled(threaded.pid(), true);
+    ops.setProcessThrottled(threaded.pid(), true, root);
     for (int tid : threads)
         EXPECT_EQ(niceOf(tid), 19) << tid;
     EXPECT_FALSE(ops.restoreAll());
@@ -280,7 +292,7 @@ TEST_F(PowerSaverOpsTest, AProcessThatEndedIsDroppedFromTheThrottledSet)
     writeLoginDefs("UID_MIN 0\n");
     auto child = std::make_unique<Child>();
     const std::int32_t pid = child->pid();
-    ops.setProcessThrottled(pid, true);
+    ops.setProcessThrottled(pid, true, root);
     child.reset();
     // restoreAll ignores a process that is gone and empties the set all the same.
     EXPECT_FALSE(ops.restoreAll());

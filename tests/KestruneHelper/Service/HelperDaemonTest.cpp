@@ -1,115 +1,20 @@
 #include "Platform/Sysfs/ChargeBehaviour.h"
-#include "Platform/Sysfs/PowerSupplyTree.h"
 #include "Shared/ChargingCapabilities.h"
-#include "Shared/HelperCommandResult.h"
-#include "Shared/HelperProtocol.h"
 #include "Shared/PowerMetricsReport.h"
-#include "Shared/SMCChargingState.h"
-#include "tests/support/EventLoop.h"
-#include "tests/support/HelperDaemonProcess.h"
-#include "tests/support/PrivateBus.h"
-#include "tests/support/TestPaths.h"
-#include "tools/kestrune-sim/SimTree.h"
+#include "tests/KestruneHelper/Service/HelperDaemonFixture.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include <plist/plist.h>
 
-#include <sys/resource.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kestrune;
 using namespace kestrune::test;
-
-namespace {
-
-// The real daemon program on a private bus over a simulated laptop, with the stand-in tools
-// of the build tree.
-class HelperDaemonTest : public ::testing::Test {
-protected:
-    explicit HelperDaemonTest(PrivateBus::Users users = PrivateBus::Users::Owner)
-        : bus(users)
-    {
-    }
-
-    void start()
-    {
-        ASSERT_TRUE(bus.isRunning());
-        client = bus.connect("client");
-        ASSERT_TRUE(daemon.start(bus, machine.path()));
-    }
-
-    QDBusMessage call(const QString& method, const QVariantList& arguments = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(QString(HelperProtocol::label),
-                                                              QString(HelperProtocol::objectPath),
-                                                              QString(HelperProtocol::label), method);
-        message.setArguments(arguments);
-        QDBusPendingCall pending = client.asyncCall(message, 40'000);
-        waitUntil([&] { return pending.isFinished(); }, 40'000);
-        return pending.reply();
-    }
-    QByteArray data(const QString& method, const QVariantList& arguments = {})
-    {
-        const QDBusMessage reply = call(method, arguments);
-        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method.toStdString() << ": "
-                                                            << reply.errorMessage().toStdString();
-        EXPECT_EQ(reply.signature(), "ay") << method.toStdString();
-        return reply.arguments().value(0).toByteArray();
-    }
-    HelperCommandResult command(const QString& method, const QVariantList& arguments = {})
-    {
-        const auto result = HelperCommandResult::fromJson(data(method, arguments));
-        EXPECT_TRUE(result) << method.toStdString();
-        return result.value_or(HelperCommandResult{});
-    }
-    SMCChargingState state()
-    {
-        const auto value = SMCChargingState::fromJson(data("readChargingState"));
-        EXPECT_TRUE(value);
-        return value.value_or(SMCChargingState{});
-    }
-
-    QString battery() const { return SimTree::batteryPath(machine.path()); }
-    QString attribute(const QString& name) const { return PowerSupplyTree::read(battery(), name).value_or("?"); }
-    QString stateFile(const QString& name) const
-    {
-        QFile file(SimTree::statePath(machine.path(), name));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString("?");
-    }
-    QString profile() const
-    {
-        QFile file(SimTree::platformProfilePath(machine.path()));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString("?");
-    }
-
-    PrivateBus bus;
-    QTemporaryDir machine;
-    HelperDaemonProcess daemon;
-    QDBusConnection client{QString()};
-};
-
-class HelperDaemonOtherUserTest : public HelperDaemonTest {
-protected:
-    HelperDaemonOtherUserTest()
-        : HelperDaemonTest(PrivateBus::Users::Anyone)
-    {
-    }
-};
-
-int niceOf(qint64 pid)
-{
-    errno = 0;
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(pid));
-}
-
-} // namespace
 
 TEST_F(HelperDaemonTest, AnswersAllThirteenMethodsOnASimulatedLaptop)
 {
@@ -150,6 +55,9 @@ TEST_F(HelperDaemonTest, AnswersAllThirteenMethodsOnASimulatedLaptop)
     for (const ProcessPowerSample& sample : report->processes)
         EXPECT_NE(sample.name, "powermetrics");
 
+    // The user runs on "performance"; low power mode replaces it only for a while.
+    ASSERT_TRUE(PowerSupplyTree::write(QFileInfo(SimTree::platformProfilePath(machine.path())).path(),
+                                       "platform_profile", "performance"));
     EXPECT_TRUE(command("setLowPowerMode", {true}).success);
     EXPECT_EQ(profile(), "low-power");
     EXPECT_TRUE(command("setSpotlightPaused", {true}).success);
@@ -165,33 +73,11 @@ TEST_F(HelperDaemonTest, AnswersAllThirteenMethodsOnASimulatedLaptop)
     throttle = command("setProcessThrottled", {qlonglong(daemon.pid()), true});
     EXPECT_EQ(throttle.message, QStringLiteral("不正なPID: %1").arg(daemon.pid()));
 
-    // A process of a regular user is lowered to background priority; root's own are not.
-    QProcess sleeper;
-    if (geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty())
-        sleeper.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "sleep", "30"});
-    else
-        sleeper.start("sleep", {"30"});
-    ASSERT_TRUE(sleeper.waitForStarted());
-    spin(100);
-    throttle = command("setProcessThrottled", {qlonglong(sleeper.processId()), true});
-    if (geteuid() == 0 && sleeper.program() == "sleep") {
-        EXPECT_EQ(throttle.message,
-                  QStringLiteral("システムプロセスは対象外です (pid=%1, uid=0)").arg(sleeper.processId()));
-    } else {
-        EXPECT_TRUE(throttle.success) << throttle.message.value_or("").toStdString();
-        EXPECT_EQ(niceOf(sleeper.processId()), 19);
-    }
-
     const HelperCommandResult restored = command("restoreAllPowerSaving");
     EXPECT_TRUE(restored.success) << restored.message.value_or("").toStdString();
-    EXPECT_EQ(profile(), "balanced");
+    EXPECT_EQ(profile(), "performance");
     EXPECT_EQ(stateFile("indexing"), "on");
     EXPECT_EQ(stateFile("backups"), "enabled");
-    if (geteuid() == 0) {
-        EXPECT_EQ(niceOf(sleeper.processId()), 0);
-    }
-    sleeper.kill();
-    sleeper.waitForFinished();
 
     // The daemon is still there after all of it.
     EXPECT_EQ(call("getVersion").arguments().value(0).toLongLong(), 2);
@@ -249,4 +135,95 @@ TEST_F(HelperDaemonOtherUserTest, ACallerOfAnotherUserIsRefusedAndNothingChanges
     EXPECT_TRUE(callAsNobody({"org.kestrune.helper.getVersion"}).contains("int64 2"));
     // The daemon's own user is still served.
     EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+}
+
+TEST_F(HelperDaemonTest, HoldsEveryPresentBatteryAndFindsOneTheKernelRenumbered)
+{
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    start();
+    const QString bat0 = battery();
+    const QString bat1 = QFileInfo(bat0).dir().filePath("BAT1");
+    const auto behaviour = [](const QString& path) {
+        return ChargeBehaviour::parse(PowerSupplyTree::read(path, "charge_behaviour").value_or("")).active;
+    };
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat0), "inhibit-charge");
+
+    // A driver reload brings the battery back as BAT1 under the running daemon.
+    ASSERT_TRUE(QDir(bat0).removeRecursively());
+    SimTree::Options renumbered;
+    renumbered.batteryName = "BAT1";
+    ASSERT_TRUE(SimTree::create(machine.path(), renumbered));
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat1), "inhibit-charge");
+    EXPECT_TRUE(state().chargingInhibited);
+
+    // An empty first bay hides nothing: the battery that is there is the one held.
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    ASSERT_TRUE(PowerSupplyTree::write(bat0, "present", "0"));
+    EXPECT_TRUE(state().chargingInhibited);
+    EXPECT_TRUE(command("setChargingEnabled", {true}).success);
+    EXPECT_EQ(behaviour(bat1), "auto");
+
+    // Two batteries: both are held, and the hold reads as such only while both are.
+    ASSERT_TRUE(PowerSupplyTree::write(bat0, "present", "1"));
+    EXPECT_TRUE(command("setChargingEnabled", {false}).success);
+    EXPECT_EQ(behaviour(bat0), "inhibit-charge");
+    EXPECT_EQ(behaviour(bat1), "inhibit-charge");
+    EXPECT_TRUE(state().chargingInhibited);
+    ASSERT_TRUE(PowerSupplyTree::write(bat1, "charge_behaviour", "auto"));
+    EXPECT_FALSE(state().chargingInhibited);
+    EXPECT_TRUE(command("resetChargingDefaults").success);
+    EXPECT_EQ(behaviour(bat0), "auto");
+    EXPECT_EQ(behaviour(bat1), "auto");
+}
+
+TEST_F(HelperDaemonTest, AProcessNameWithANulLeavesOnlyThatTaskOutOfTheReport)
+{
+    // A property list whose first task's name holds a NUL. The non-ASCII "é" makes the
+    // writer store the name as UTF-16, in which the "X" is patched to a NUL.
+    plist_t root = plist_new_dict();
+    plist_t tasks = plist_new_array();
+    for (const auto& [name, pid, impact] : {std::tuple{"éXb", 5, 100.0}, std::tuple{"ok", 6, 50.0}}) {
+        plist_t task = plist_new_dict();
+        plist_dict_set_item(task, "name", plist_new_string(name));
+        plist_dict_set_item(task, "pid", plist_new_uint(pid));
+        plist_dict_set_item(task, "energy_impact", plist_new_real(impact));
+        plist_array_append_item(tasks, task);
+    }
+    plist_dict_set_item(root, "tasks", tasks);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    QByteArray output(bytes, length);
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    const QByteArray utf16("\x00\xe9\x00X\x00\x62", 6);
+    ASSERT_TRUE(output.contains(utf16));
+    output.replace(utf16, QByteArray("\x00\xe9\x00\x00\x00\x62", 6));
+
+    // A copy of the daemon runs the stand-in tools beside it: here, one that prints that list.
+    QTemporaryDir programs;
+    const QString daemonCopy = programs.filePath("kestrune-helper");
+    ASSERT_TRUE(QFile::copy(HelperDaemonProcess::program(), daemonCopy));
+    QFile fixture(programs.filePath("sample.plist"));
+    ASSERT_TRUE(fixture.open(QIODevice::WriteOnly) && fixture.write(output) == output.size());
+    fixture.close();
+    QFile tool(programs.filePath("powermetrics"));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\ncat '" + fixture.fileName().toUtf8() + "'\n");
+    tool.close();
+    for (const QString& program : {tool.fileName(), daemonCopy})
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(SimTree::create(machine.path(), {}));
+    HelperDaemonProcess::Options options;
+    options.program = daemonCopy;
+    start(options);
+
+    const auto report = PowerMetricsReport::fromJson(data("samplePowerMetrics", {qlonglong(1)}));
+    ASSERT_TRUE(report);
+    ASSERT_EQ(report->processes.size(), 1u);
+    EXPECT_EQ(report->processes[0].name, "ok");
+    EXPECT_EQ(report->processes[0].pid, 6);
+    EXPECT_EQ(call("getVersion").arguments().value(0).toLongLong(), 2);
 }

@@ -103,3 +103,63 @@ TEST_F(BatteryRegistryTest, NoBatteryMeansNoProperties)
     write(battery(), "present", "1");
     EXPECT_TRUE(BatteryRegistry::copyProperties(root.path()));
 }
+
+TEST_F(BatteryRegistryTest, TheBatteryInItsBayIsReadEvenBehindAnEmptyFirstBay)
+{
+    SimTree::Options second;
+    second.batteryName = "BAT1";
+    second.capacityPercent = 64;
+    make(second);
+    make();
+    write(battery(), "present", "0");
+    EXPECT_EQ(read().value("CurrentCapacity"), n(64));
+    write(battery(), "present", "1");
+    EXPECT_EQ(read().value("CurrentCapacity"), n(70));
+}
+
+TEST_F(BatteryRegistryTest, ReadingsOfRealDriversThatLeaveGaps)
+{
+    SimTree::Options options;
+    options.capacityPercent = 60;
+    make(options);
+    QFile::remove(battery() + "/capacity");
+
+    // No full capacity, or one of 0: the design capacity stands in, so that 60 % reads as
+    // 60 % (a maximum below 1 would make the reading a percentage of 100).
+    const qint64 design = 4935; // 57 Wh at 11.55 V
+    for (const char* full : std::initializer_list<const char*>{"0", nullptr}) {
+        if (full)
+            write(battery(), "energy_full", full);
+        else
+            QFile::remove(battery() + "/energy_full");
+        const QVariantMap p = read();
+        EXPECT_EQ(p.value("MaxCapacity"), n(design)) << (full ? full : "missing");
+        EXPECT_EQ(p.value("CurrentCapacity"), n(2724));
+    }
+    QFile::remove(battery() + "/energy_full_design");
+    EXPECT_FALSE(read().contains("CurrentCapacity"));
+    EXPECT_FALSE(read().contains("MaxCapacity"));
+
+    // Many machines never say "Full": not charging at 100 % on external power is full.
+    make();
+    write(battery(), "capacity", "100");
+    write(battery(), "status", "Not charging");
+    EXPECT_EQ(read().value("FullyCharged"), QVariant(true));
+    write(battery(), "capacity", "99");
+    EXPECT_EQ(read().value("FullyCharged"), QVariant(false));
+    write(battery(), "capacity", "100");
+    write(SimTree::adapterPath(root.path()), "online", "0");
+    EXPECT_EQ(read().value("FullyCharged"), QVariant(false));
+
+    // Without any adapter listed, a full battery is on external power too.
+    QDir(SimTree::adapterPath(root.path())).removeRecursively();
+    write(battery(), "status", "Full");
+    EXPECT_EQ(read().value("ExternalConnected"), QVariant(true));
+    EXPECT_EQ(read().value("FullyCharged"), QVariant(true));
+
+    // A driver that counts no cycles reports -1: that is no count.
+    write(battery(), "cycle_count", "-1");
+    EXPECT_FALSE(read().contains("CycleCount"));
+    write(battery(), "cycle_count", "0");
+    EXPECT_EQ(read().value("CycleCount"), n(0));
+}

@@ -96,7 +96,7 @@ TEST_F(X11WorkspaceTest, FollowsTheActiveWindowToItsProcess)
     focus(mine);
     QFile comm(QStringLiteral("/proc/self/comm"));
     ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
-    const RunningApplication me{QString::fromUtf8(comm.readAll()).trimmed(), QCoreApplication::applicationFilePath()};
+    const RunningApplication me{QString::fromUtf8(comm.readAll()).trimmed(), QCoreApplication::applicationFilePath(), self};
 
     X11Workspace workspace(display);
     ASSERT_TRUE(workspace.isAvailable()) << workspace.unavailableReason().toStdString();

@@ -42,13 +42,20 @@ protected:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString("?");
     }
     QString profile() const { return file(SimTree::platformProfilePath(root.path())); }
+    void writeFile(const QString& path, const QString& text)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.toUtf8() + '\n');
+    }
+    void setProfile(const QString& name) { writeFile(SimTree::platformProfilePath(root.path()), name); }
 
     QTemporaryDir root;
 };
 
 } // namespace
 
-TEST_F(StandInToolsTest, PmsetSwitchesTheSimulatedLowPowerModeAndShowsItPerSource)
+TEST_F(StandInToolsTest, PmsetSwitchesTheSimulatedLowPowerModeAndGivesBackTheProfileItReplaced)
 {
     EXPECT_EQ(run("pmset", {"-g", "custom"}).out,
               "Battery Power:\n lowpowermode         0\nAC Power:\n lowpowermode         0\n");
@@ -58,14 +65,30 @@ TEST_F(StandInToolsTest, PmsetSwitchesTheSimulatedLowPowerModeAndShowsItPerSourc
     EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
     EXPECT_EQ(profile(), "balanced");
 
-    // Switching off leaves a profile that is not the low-power one alone.
-    QFile(SimTree::platformProfilePath(root.path())).remove();
-    QFile f(SimTree::platformProfilePath(root.path()));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("performance\n");
-    f.close();
+    // A user on "performance" gets it back, however often low power mode is switched on.
+    setProfile("performance");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "1"}).status, 0);
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "1"}).status, 0);
+    EXPECT_EQ(profile(), "low-power");
     EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
     EXPECT_EQ(profile(), "performance");
+
+    // A profile the user picked while low power mode was on stays.
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "1"}).status, 0);
+    setProfile("balanced");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
+    EXPECT_EQ(profile(), "balanced");
+    // ...and is not brought back by a later switch-off.
+    setProfile("low-power");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
+    EXPECT_EQ(profile(), "balanced");
+
+    // A replaced profile the machine no longer offers gives way to "balanced".
+    setProfile("performance");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "1"}).status, 0);
+    writeFile(SimTree::platformProfilePath(root.path()) + "_choices", "low-power balanced");
+    EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "0"}).status, 0);
+    EXPECT_EQ(profile(), "balanced");
 
     EXPECT_EQ(run("pmset", {"-b", "lowpowermode", "2"}).status, 64);
     EXPECT_EQ(run("pmset", {"-a", "lowpowermode", "1"}).status, 64);
@@ -75,19 +98,32 @@ TEST_F(StandInToolsTest, PmsetSwitchesTheSimulatedLowPowerModeAndShowsItPerSourc
     EXPECT_TRUE(missing.err.contains("platform_profile")) << missing.err.toStdString();
 }
 
-TEST_F(StandInToolsTest, MdutilAndTmutilKeepTheirStateInTheSimulatedMachine)
+TEST_F(StandInToolsTest, MdutilAndTmutilResumeOnlyWhatTheyPaused)
 {
+    const QString indexing = SimTree::statePath(root.path(), "indexing");
+    const QString backups = SimTree::statePath(root.path(), "backups");
     EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 0);
-    EXPECT_EQ(file(SimTree::statePath(root.path(), "indexing")), "off");
+    EXPECT_EQ(file(indexing), "off");
     EXPECT_EQ(run("mdutil", {"-a", "-i", "on"}).status, 0);
-    EXPECT_EQ(file(SimTree::statePath(root.path(), "indexing")), "on");
+    EXPECT_EQ(file(indexing), "on");
     EXPECT_EQ(run("mdutil", {"-i", "off"}).status, 64);
 
     EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
-    EXPECT_EQ(file(SimTree::statePath(root.path(), "backups")), "disabled");
+    EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
+    EXPECT_EQ(file(backups), "disabled");
     EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
-    EXPECT_EQ(file(SimTree::statePath(root.path(), "backups")), "enabled");
+    EXPECT_EQ(file(backups), "enabled");
     EXPECT_EQ(run("tmutil", {"stop"}).status, 64);
+
+    // Jobs the administrator had stopped stay stopped through a pause and its resume.
+    writeFile(indexing, "off");
+    writeFile(backups, "disabled");
+    EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 0);
+    EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
+    EXPECT_EQ(run("mdutil", {"-a", "-i", "on"}).status, 0);
+    EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
+    EXPECT_EQ(file(indexing), "off");
+    EXPECT_EQ(file(backups), "disabled");
 }
 
 TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaemonReads)
@@ -106,8 +142,10 @@ TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaem
                                     [&](const ProcessPowerSample& p) { return p.pid == busyPid; });
     ASSERT_NE(found, processes.end());
     EXPECT_EQ(found->name, "sh");
-    // A busy loop keeps most of a core: hundreds of milliseconds of CPU per second.
-    EXPECT_GT(found->cpuMsPerS, 300);
+    // How much of a core the loop gets depends on the machine's load; one thread never gets
+    // more than one core (the tick count allows for a tick of rounding either way).
+    EXPECT_GT(found->cpuMsPerS, 0);
+    EXPECT_LE(found->cpuMsPerS, 1000 + 2 * 10 / 0.4);
     EXPECT_NEAR(found->energyImpact, found->cpuMsPerS / 10, 1e-9);
     EXPECT_TRUE(sample.out.contains("<string>ALL_TASKS</string>"));
 

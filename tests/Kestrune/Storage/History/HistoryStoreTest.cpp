@@ -249,6 +249,61 @@ TEST(HistoryStoreOpenTest, UnusableFilesAreRefusedAndLeftAsTheyWere)
     EXPECT_EQ(RawFile(newer).run("PRAGMA user_version").toInt(), 2);
 }
 
+TEST(HistoryStoreOpenTest, DamagedAndForeignDatabasesAreRefusedAndLeftAsTheyWere)
+{
+    QTemporaryDir dir;
+    QString error;
+    const auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // A store with some history, whose sample table's pages are then overwritten: the b-tree
+    // is damaged, though the file still opens and carries our version.
+    const QString damaged = dir.filePath("damaged.store");
+    {
+        auto store = HistoryStore::open(damaged);
+        ASSERT_TRUE(store);
+        for (int i = 0; i < 2000; ++i) {
+            BatterySample sample(utc(2026, 3, 1, 0).addSecs(55 * i), 50, false, false, 30, 90, 100, -6);
+            ASSERT_TRUE(store->save(sample));
+        }
+    }
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 pageSize = 4096;
+    ASSERT_GT(file.size(), 12 * pageSize);
+    for (qint64 page = 4; page < 12; ++page) {
+        file.seek(page * pageSize);
+        file.write(QByteArray(pageSize, static_cast<char>(0xa5)));
+    }
+    file.close();
+    const QByteArray damagedBytes = bytesOf(damaged);
+    EXPECT_FALSE(HistoryStore::open(damaged, &error));
+    EXPECT_TRUE(error.contains("damaged")) << error.toStdString();
+    EXPECT_EQ(bytesOf(damaged), damagedBytes);
+
+    // A database of another program, and an empty one, that merely carry our version.
+    const QString foreign = dir.filePath("foreign.store");
+    RawFile(foreign).run("CREATE TABLE Notes (id INTEGER PRIMARY KEY, text TEXT)");
+    RawFile(foreign).run("PRAGMA user_version = 1");
+    const QString empty = dir.filePath("empty.store");
+    RawFile(empty).run("PRAGMA user_version = 1");
+    for (const QString& path : {foreign, empty}) {
+        const QByteArray before = bytesOf(path);
+        error.clear();
+        EXPECT_FALSE(HistoryStore::open(path, &error)) << path.toStdString();
+        EXPECT_TRUE(error.contains("BatterySample")) << error.toStdString();
+        EXPECT_EQ(bytesOf(path), before);
+    }
+    // One without a version is not made into a store either.
+    RawFile(foreign).run("PRAGMA user_version = 0");
+    error.clear();
+    EXPECT_FALSE(HistoryStore::open(foreign, &error));
+    EXPECT_TRUE(error.contains("another program")) << error.toStdString();
+    EXPECT_EQ(RawFile(foreign).run("SELECT count(*) FROM sqlite_master").toInt(), 1);
+}
+
 TEST(HistoryStoreOpenTest, ReadOnlyFileIsRefusedRatherThanDroppingEveryWrite)
 {
     if (geteuid() == 0)
