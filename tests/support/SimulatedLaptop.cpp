@@ -1,0 +1,128 @@
+#include "tests/support/SimulatedLaptop.h"
+
+#include "Foundation/LocalCalendar.h"
+#include "Platform/Backlight/SysfsBacklightWriter.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/TestPaths.h"
+#include "tools/kestrune-sim/BatteryModel.h"
+
+#include <QCoro/QCoroTask>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace kestrune::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QString simProgram()
+{
+    return buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim");
+}
+
+bool runSim(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(simProgram(), arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+QCoro::Task<> evaluateAll(
+    QPointer<ChargeController> controller, QPointer<PowerSaverEngine> engine, BatterySnapshot snapshot)
+{
+    if (controller)
+        co_await controller->evaluate(snapshot, snapshot.date);
+    if (engine)
+        co_await engine->evaluate(snapshot, snapshot.date);
+}
+
+} // namespace
+
+bool SimulatedLaptop::toolsBuilt()
+{
+    return HelperDaemonProcess::isBuilt() && QFileInfo(simProgram()).isExecutable();
+}
+
+SimulatedLaptop::~SimulatedLaptop()
+{
+    stop();
+}
+
+void SimulatedLaptop::start(const Options& options)
+{
+    ASSERT_TRUE(bus.isRunning() && machine.isValid());
+    QStringList tree { QStringLiteral("tree"), root, QStringLiteral("--capacity"),
+        QString::number(options.capacityPercent) };
+    if (options.unplugged)
+        tree << QStringLiteral("--unplugged");
+    ASSERT_TRUE(runSim(tree));
+    ASSERT_TRUE(daemon.start(bus, root));
+
+    appBus = bus.connect(QStringLiteral("app"));
+    services = std::make_unique<BusServiceManagement>(
+        appBus, HelperDaemonProcess::serviceOptions(machine.filePath(QStringLiteral("services"))));
+    defaults = std::make_unique<UserDefaults>(machine.filePath(QStringLiteral("defaults.json")));
+    settings = std::make_unique<ChargingSettings>(*defaults);
+    client = std::make_unique<HelperClient>(appBus, *services, *defaults);
+    adaptive = std::make_unique<AdaptiveEngine>(nullptr, *defaults);
+    controller = std::make_unique<ChargeController>(*settings, *client, *adaptive);
+    tracker = std::make_unique<ProcessEnergyTracker>(*defaults, workspace, clock);
+    display = std::make_unique<DisplayControl>(root, std::make_shared<SysfsBacklightWriter>(root));
+    history = HistoryStore::open(machine.filePath(QStringLiteral("History.store")), nullptr, clock);
+    ASSERT_TRUE(history);
+    notifier = std::make_unique<Notifier>(std::make_unique<RecordingNotifications>(&posts), clock);
+    savings = std::make_unique<SavingsModel>(*defaults, clock);
+    engine = std::make_unique<PowerSaverEngine>(*settings, *client, *tracker, *display, history.get(),
+        *notifier, *savings, *defaults, clock, LocalCalendar());
+    ASSERT_TRUE(QCoro::waitFor(client->ensureConnected()));
+
+    monitor = std::make_unique<BatteryMonitor>(root, clock, 50ms);
+    monitor->onUpdate = [this](const BatterySnapshot& snapshot) {
+        QTimer::singleShot(
+            0, engine.get(), [this, snapshot] { evaluateAll(controller.get(), engine.get(), snapshot); });
+    };
+    monitor->start(0.25);
+    m_running = true;
+    ASSERT_TRUE(model.start(simProgram(),
+        { QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"),
+            QStringLiteral("--speed"), QString::number(speed) }));
+}
+
+void SimulatedLaptop::stop()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    monitor->stop();
+    monitor->onUpdate = nullptr;
+    spin(300);
+    model.stop();
+}
+
+bool SimulatedLaptop::sim(const QString& command, const QStringList& arguments) const
+{
+    return runSim(QStringList { command, root } + arguments);
+}
+
+double SimulatedLaptop::modelDraw() const
+{
+    return BatteryModel(root).drawWatts();
+}
+
+std::string SimulatedLaptop::actionLog() const
+{
+    QStringList lines;
+    for (const PowerActionRecord& record : history->recentPowerActions(100))
+        lines.prepend(record.action + QStringLiteral(": ") + record.detail);
+    return lines.join(u'\n').toStdString();
+}
+
+} // namespace kestrune::test
