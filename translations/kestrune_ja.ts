@@ -2,17 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP" sourcelanguage="ja">
 <context>
-    <name></name>
-    <message>
-        <source>延命</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>AIが自分のMacに合わせて学習した節電の実績(推定)</source>
-        <translation>AIが自分のPCに合わせて学習した節電の実績(推定)</translation>
-    </message>
-</context>
-<context>
     <name>Kestrune</name>
     <message>
         <source>ヘルパーはシステムサービスのため、管理者がインストールする必要があります: %@</source>
@@ -494,6 +483,26 @@
         <source>累計実績</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>延命</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AIが自分のMacに合わせて学習した節電の実績(推定)</source>
+        <translation>AIが自分のPCに合わせて学習した節電の実績(推定)</translation>
+    </message>
+    <message>
+        <source>節電電力量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>継続実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー最大容量</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>
@@ -510,14 +519,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 was written by a newer version (format %2)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1 holds a malformed value for &quot;%2&quot;</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>; the file could not be moved aside, so changes will not be saved</source>
         <translation type="unfinished"></translation>
     </message>
@@ -527,6 +528,18 @@
     </message>
     <message>
         <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was written by a newer version (format %2); changes will not be saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is of an unknown format version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds malformed values for %2; they read as unset and are kept as they are</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

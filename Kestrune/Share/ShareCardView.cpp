@@ -34,7 +34,7 @@ qreal symbolSide(int fontSize)
     return fontSize * 1.2;
 }
 
-ShareCardView::Text text(const QString& string, const QFont& font, const QColor& color)
+ShareCardView::Text textBlock(const QString& string, const QFont& font, const QColor& color)
 {
     const QFontMetricsF metrics(font);
     return {string, font, color, QRectF(0, 0, metrics.horizontalAdvance(string), metrics.height()), metrics.ascent()};
@@ -61,12 +61,12 @@ QRectF squareInRow(qreal left, qreal top, qreal height, qreal side)
 ShareCardView::Text fittedHero(const QString& string, qreal width)
 {
     for (int pixels = heroPixelSize; pixels >= heroPixelSize / 2; --pixels) {
-        ShareCardView::Text item = text(string, ShareCardView::font(pixels, QFont::ExtraBold), Qt::white);
+        ShareCardView::Text item = textBlock(string, ShareCardView::font(pixels, QFont::ExtraBold), Qt::white);
         if (item.rect.width() <= width)
             return item;
     }
     const QFont smallest = ShareCardView::font(heroPixelSize / 2, QFont::ExtraBold);
-    return text(QFontMetricsF(smallest).elidedText(string, Qt::ElideRight, width), smallest, Qt::white);
+    return textBlock(QFontMetricsF(smallest).elidedText(string, Qt::ElideRight, width), smallest, Qt::white);
 }
 
 void drawText(QPainter& painter, const ShareCardView::Text& item)
@@ -138,14 +138,14 @@ ShareCardView::Layout ShareCardView::layout() const
     // Header: logo, name, and the period's caption in a capsule at the trailing edge.
     const qreal logoSide = symbolSide(22);
     card.logo.name = QStringLiteral("bolt.batteryblock.fill");
-    card.name = text(QStringLiteral("Kestrune"), font(19, QFont::Bold), white);
-    card.caption = text(m_period.cardCaption(), font(13, QFont::DemiBold), green);
+    card.name = textBlock(QStringLiteral("Kestrune"), font(19, QFont::Bold), white);
+    card.caption = textBlock(m_period.cardCaption(), font(13, QFont::DemiBold), green);
     const QSizeF capsule(card.caption.rect.width() + 24, card.caption.rect.height() + 10);
     const qreal headerHeight = std::max({logoSide, card.name.rect.height(), capsule.height()});
 
     // Hero: the saved time and "延命" on one baseline, the caption under them.
-    card.heroWord = text(Localized::text("延命"), font(30, QFont::Bold), green);
-    card.heroCaption = text(Localized::text("AIが自分のMacに合わせて学習した節電の実績(推定)"),
+    card.heroWord = textBlock(Localized::text("延命"), font(30, QFont::Bold), green);
+    card.heroCaption = textBlock(Localized::text("AIが自分のMacに合わせて学習した節電の実績(推定)"),
                             font(14, QFont::Medium), faded(white, 0.65));
     card.hero = fittedHero(u'+' + SavingsStats::formattedDuration(m_period.minutes(m_summary)),
                            content.width() - 10 - card.heroWord.rect.width());
@@ -161,18 +161,21 @@ ShareCardView::Layout ShareCardView::layout() const
         QString value;
         const char* label;
     };
-    QList<Stat> stats{{"leaf.fill", QString::asprintf("%.1f Wh", m_period.wattHours(m_summary)), "節電電力量"}};
+    QList<Stat> stats{{"leaf.fill", QString::asprintf("%.1f Wh", m_period.wattHours(m_summary)),
+                       QT_TRANSLATE_NOOP("Kestrune", "節電電力量")}};
     if (m_summary.streakDays >= 2)
-        stats.append({"flame.fill", Localized::fmt("%lld日連続", m_summary.streakDays), "継続実績"});
+        stats.append({"flame.fill", Localized::fmt("%lld日連続", m_summary.streakDays),
+                      QT_TRANSLATE_NOOP("Kestrune", "継続実績")});
     if (m_healthPercent && *m_healthPercent > 0)
-        stats.append({"heart.fill", QString::asprintf("%.0f%%", *m_healthPercent), "バッテリー最大容量"});
+        stats.append({"heart.fill", QString::asprintf("%.0f%%", *m_healthPercent),
+                      QT_TRANSLATE_NOOP("Kestrune", "バッテリー最大容量")});
     const qreal statSymbolSide = symbolSide(14);
     qreal statHeight = 0;
     for (const Stat& stat : stats) {
         StatBlock block;
         block.symbol.name = QString::fromLatin1(stat.symbol);
-        block.value = text(stat.value, font(15, QFont::Bold), white);
-        block.label = text(Localized::text(stat.label), font(10, QFont::Medium), faded(white, 0.55));
+        block.value = textBlock(stat.value, font(15, QFont::Bold), white);
+        block.label = textBlock(Localized::text(stat.label), font(10, QFont::Medium), faded(white, 0.55));
         const qreal innerHeight = std::max(statSymbolSide, block.value.rect.height() + 1 + block.label.rect.height());
         const qreal textWidth = std::max(block.value.rect.width(), block.label.rect.width());
         block.frame = QRectF(0, 0, 14 + statSymbolSide + 8 + textWidth + 14, 8 + innerHeight + 8);
@@ -181,8 +184,8 @@ ShareCardView::Layout ShareCardView::layout() const
     }
 
     // Footer: the web site's host and the hashtag at the two edges.
-    card.host = text(ShareManager::productSite().host(), font(13, QFont::DemiBold), green);
-    card.hashtag = text(QStringLiteral("#Kestrune"), font(13, QFont::Medium), faded(white, 0.5));
+    card.host = textBlock(ShareManager::productSite().host(), font(13, QFont::DemiBold), green);
+    card.hashtag = textBlock(QStringLiteral("#Kestrune"), font(13, QFont::Medium), faded(white, 0.5));
     const qreal footerHeight = std::max(card.host.rect.height(), card.hashtag.rect.height());
 
     // The two spacers share what the rows leave free.
