@@ -25,6 +25,14 @@ QLabel* plainLabel(const QString& text, QWidget* parent)
     return label;
 }
 
+// The layout of a new row, padded inside the box.
+QHBoxLayout* rowLayout()
+{
+    auto* layout = new QHBoxLayout(new QWidget);
+    layout->setContentsMargins(rowPaddingX, rowPaddingY, rowPaddingX, rowPaddingY);
+    return layout;
+}
+
 } // namespace
 
 FormSection::FormSection(const QString& header, QWidget* parent)
@@ -84,10 +92,8 @@ QWidget* FormSection::addRow(QWidget* content)
 
 QWidget* FormSection::insertRow(int index, const QString& label, QWidget* value)
 {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(rowPaddingX, rowPaddingY, rowPaddingX, rowPaddingY);
-    layout->addWidget(plainLabel(label, row));
+    QHBoxLayout* layout = rowLayout();
+    layout->addWidget(plainLabel(label, layout->parentWidget()));
     if (auto* text = qobject_cast<QLabel*>(value)) {
         // The value takes the rest of the row and keeps to its trailing edge.
         text->setTextFormat(Qt::PlainText);
@@ -99,16 +105,14 @@ QWidget* FormSection::insertRow(int index, const QString& label, QWidget* value)
         layout->addStretch(1);
         layout->addWidget(value);
     }
-    return insert(index, row);
+    return insert(index, layout->parentWidget());
 }
 
 QWidget* FormSection::insertRow(int index, QWidget* content)
 {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(rowPaddingX, rowPaddingY, rowPaddingX, rowPaddingY);
+    QHBoxLayout* layout = rowLayout();
     layout->addWidget(content);
-    return insert(index, row);
+    return insert(index, layout->parentWidget());
 }
 
 QLabel* FormSection::addNote(const QString& text)
