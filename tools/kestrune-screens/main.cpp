@@ -1,15 +1,17 @@
 // kestrune-screens: renders the application's screens offscreen into PNG files. See usageText.
 
-#include "Kestrune/Share/ShareCardView.h"
+#include "Foundation/UserDefaults.h"
+#include "Kestrune/App/AppLanguage.h"
+#include "tools/kestrune-screens/ScreenFolder.h"
+#include "tools/kestrune-screens/ShareCardScreens.h"
+#include "tools/kestrune-screens/ToolkitScreens.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTextStream>
-
-#include <functional>
 
 using namespace kestrune;
 
@@ -19,50 +21,25 @@ const char* const usageText =
     "usage: kestrune-screens [--lang ja|en] DIR\n"
     "\n"
     "Renders every screen it knows with made-up figures into DIR (created if needed), one PNG\n"
-    "per screen named <screen>-<lang>.png, and lists the files it wrote. Exits 1 when a screen\n"
-    "cannot be rendered or written.\n";
+    "per screen and language named <screen>-<lang>.png, in Japanese and English or only in the\n"
+    "language given, and lists the files it wrote. Exits 1 when a screen cannot be rendered or\n"
+    "written.\n";
 
-// Where the screens go, and in which language.
-class Output {
-public:
-    Output(QString folder, QString language)
-        : m_folder(std::move(folder))
-        , m_language(std::move(language))
-    {
-    }
+// Every set of screens, in the order they are written.
+const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens};
 
-    bool write(const QString& screen, const QByteArray& png) const
-    {
-        const QString path = QDir(m_folder).filePath(screen + u'-' + m_language + QStringLiteral(".png"));
-        QFile file(path);
-        const bool written = !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
-        QTextStream(written ? stdout : stderr) << (written ? "" : "cannot write ") << path << Qt::endl;
-        return written;
-    }
-
-private:
-    QString m_folder;
-    QString m_language;
-};
-
-bool writeCard(const Output& output, const QString& screen, const ShareCardView& card)
+// Makes `code` the interface language, as a launch with that choice stored would: the
+// translations are installed from a throwaway defaults store, so the user's is not touched.
+bool installLanguage(const QString& code)
 {
-    return output.write(screen, card.renderPNG().value_or(QByteArray()));
-}
-
-// The savings card for each period of a good week, an empty one, and one whose figure is too
-// long for the card.
-bool shareCards(const Output& output)
-{
-    const SavingsStats::Summary summary{.todayMinutes = 135, .todayWh = 12.3, .weekMinutes = 612.4, .weekWh = 55.8,
-                                        .totalMinutes = 4821, .totalWh = 431.6, .streakDays = 5};
-    bool ok = true;
-    for (const SharePeriod period : SharePeriod::allCases())
-        ok &= writeCard(output, QStringLiteral("share-card-") + period.rawValue(), ShareCardView(summary, period, 92.6));
-    ok &= writeCard(output, QStringLiteral("share-card-empty"), ShareCardView({}, SharePeriod::Today, std::nullopt));
-    const SavingsStats::Summary lifetime{.totalMinutes = 987654321, .totalWh = 1234567.8, .streakDays = 1200};
-    ok &= writeCard(output, QStringLiteral("share-card-long"), ShareCardView(lifetime, SharePeriod::Total, 100));
-    return ok;
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return false;
+    UserDefaults defaults(scratch.filePath(QStringLiteral("defaults.json")));
+    AppLanguage::apply(*AppLanguage::fromRaw(code), defaults);
+    AppLanguage::installTranslator(defaults, {});
+    QLocale::setDefault(QLocale(code));
+    return AppLanguage::resolvedCode() == code;
 }
 
 } // namespace
@@ -74,11 +51,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("lang"), QStringLiteral("ja or en"), QStringLiteral("lang"), QStringLiteral("ja")});
+    parser.addOption({QStringLiteral("lang"), QStringLiteral("ja or en (default: both)"), QStringLiteral("lang")});
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("folder for the PNG files"));
     parser.process(app);
-    const QString language = parser.value(QStringLiteral("lang"));
-    if (parser.positionalArguments().size() != 1 || (language != u"ja" && language != u"en")) {
+    const QStringList languages = parser.isSet(QStringLiteral("lang"))
+        ? QStringList{parser.value(QStringLiteral("lang"))}
+        : QStringList{QStringLiteral("ja"), QStringLiteral("en")};
+    const bool known = languages.first() == u"ja" || languages.first() == u"en";
+    if (parser.positionalArguments().size() != 1 || !known) {
         QTextStream(stderr) << usageText;
         return 2;
     }
@@ -87,12 +67,16 @@ int main(int argc, char** argv)
         QTextStream(stderr) << "cannot create " << folder << Qt::endl;
         return 1;
     }
-    QLocale::setDefault(QLocale(language));
 
-    const Output output(folder, language);
-    const std::function<bool(const Output&)> screens[] = {shareCards};
     bool ok = true;
-    for (const auto& screen : screens)
-        ok &= screen(output);
+    for (const QString& language : languages) {
+        if (!installLanguage(language)) {
+            QTextStream(stderr) << "cannot install the " << language << " translations" << Qt::endl;
+            return 1;
+        }
+        const ScreenFolder output(folder, language);
+        for (const ScreenSet screens : screenSets)
+            ok &= screens(output);
+    }
     return ok ? 0 : 1;
 }
