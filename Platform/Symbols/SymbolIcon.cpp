@@ -55,7 +55,7 @@ const std::vector<Mapping>& mappings()
         {"brain", {"tools-wizard"}},
         {"gearshape", {"preferences-system"}},
         // Rows, notes and the action log.
-        {"exclamationmark.triangle", {"dialog-warning"}},
+        {"exclamationmark.triangle", {"data-warning", "dialog-warning"}},
         {"heart.fill", {"love"}},
         {"bolt.badge.clock", {"appointment-soon", "chronometer"}},
         {"doc.text.fill", {"text-x-generic"}},
