@@ -55,7 +55,8 @@ const std::vector<Mapping>& mappings()
         {"brain", {"tools-wizard"}},
         {"gearshape", {"preferences-system"}},
         // Rows, notes and the action log.
-        {"exclamationmark.triangle", {"data-warning", "dialog-warning"}},
+        // Breeze's small dialog-warning is a speech bubble; the warning label wants the triangle.
+        {"exclamationmark.triangle", {"data-warning"}},
         {"heart.fill", {"love"}},
         {"bolt.badge.clock", {"appointment-soon", "chronometer"}},
         {"doc.text.fill", {"text-x-generic"}},
