@@ -17,15 +17,14 @@
 #include "tests/Kestrune/PowerSaver/PowerSaverEngineTestAccess.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FastClock.h"
 #include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
-#include "tests/support/TestPaths.h"
+#include "tests/support/SimProgram.h"
 #include "tools/kestrune-sim/BatteryModel.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -44,29 +43,6 @@ using namespace std::chrono_literals;
 
 // Simulated seconds per real second, for the battery model and the application's clock alike.
 constexpr double speed = 60;
-
-QString simProgram() { return buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim"); }
-
-// Runs one kestrune-sim command to its end; true when it succeeded.
-bool sim(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(simProgram(), arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// Time as the simulated machine lives it: `speed` times faster than the wall clock.
-class FastClock final : public Clock {
-public:
-    FastClock() { m_timer.start(); }
-    QDateTime now() const override { return m_start.addMSecs(qint64(double(m_timer.elapsed()) * speed)); }
-
-private:
-    QDateTime m_start = QDateTime::currentDateTimeUtc();
-    QElapsedTimer m_timer;
-};
 
 QString readTrimmed(const QString& path)
 {
@@ -99,10 +75,10 @@ class PowerSaverEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HelperDaemonProcess::isBuilt() || !QFileInfo(simProgram()).isExecutable())
+        if (!HelperDaemonProcess::isBuilt() || !SimProgram::isBuilt())
             GTEST_SKIP() << "kestrune-helper or kestrune-sim is not built";
         ASSERT_TRUE(bus.isRunning() && machine.isValid());
-        ASSERT_TRUE(sim({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
+        ASSERT_TRUE(SimProgram::run({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
         ASSERT_TRUE(daemon.start(bus, root));
 
         appBus = bus.connect(QStringLiteral("app"));
@@ -130,7 +106,7 @@ protected:
             });
         };
         monitor->start(0.25);
-        ASSERT_TRUE(model.start(simProgram(), {QStringLiteral("run"), root, QStringLiteral("--tick-ms"),
+        ASSERT_TRUE(model.start(SimProgram::path(), {QStringLiteral("run"), root, QStringLiteral("--tick-ms"),
                                                QStringLiteral("50"), QStringLiteral("--speed"),
                                                QString::number(speed)}));
     }
@@ -161,7 +137,7 @@ protected:
     QString root = machine.filePath(QStringLiteral("sys"));
     HelperDaemonProcess daemon;
     ChildProcess model;
-    FastClock clock;
+    FastClock clock{speed};
     FakeWorkspace workspace;
     QDBusConnection appBus{QString()};
     std::unique_ptr<BusServiceManagement> services;
@@ -189,8 +165,8 @@ TEST_F(PowerSaverEndToEndTest, FollowsTheBatteryFromUnplugToPlugAndMeasuresACap)
 
     // A light load: below 4 W the lowest level takes no process samples, which would hold
     // the ticks for seconds at this speed.
-    ASSERT_TRUE(sim({QStringLiteral("load"), root, QStringLiteral("1")}));
-    ASSERT_TRUE(sim({QStringLiteral("unplug"), root}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("load"), root, QStringLiteral("1")}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("unplug"), root}));
     ASSERT_TRUE(waitUntil([&] { return access.sessionStart().has_value(); }, 5000));
     EXPECT_TRUE(waitUntil([&] { return std::abs(engine->drainWatts() - modelDraw()) < 0.1 * modelDraw(); }, 15000))
         << "drain " << engine->drainWatts() << " W, model " << modelDraw() << " W\n" << actionLog();
@@ -210,7 +186,7 @@ TEST_F(PowerSaverEndToEndTest, FollowsTheBatteryFromUnplugToPlugAndMeasuresACap)
     EXPECT_TRUE(outcome.valid);
     EXPECT_NEAR(outcome.deltaW, 0.3 * BatteryModel::displayWatts, 0.25);
 
-    ASSERT_TRUE(sim({QStringLiteral("plug"), root}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("plug"), root}));
     EXPECT_TRUE(waitUntil([&] { return engine->statusText() == QStringLiteral("AC接続中(待機)"); }, 5000));
     EXPECT_EQ(engine->level(), 0);
     EXPECT_FALSE(access.sessionStart());
@@ -237,7 +213,7 @@ TEST_F(PowerSaverEndToEndTest, SavesHardOnBatteryAndPutsEverythingBackOnAC)
     const QString firstBacklight = readTrimmed(backlight + QStringLiteral("/brightness"));
     const QString firstKeyboard = readTrimmed(keyboard + QStringLiteral("/brightness"));
     ASSERT_TRUE(waitUntil([&] { return engine->statusText() == QStringLiteral("AC接続中(待機)"); }, 5000));
-    ASSERT_TRUE(sim({QStringLiteral("unplug"), this->root}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("unplug"), this->root}));
     const double unsaved = modelDraw();
 
     ASSERT_TRUE(waitUntil([&] { return engine->level() == 3; }, 5000)) << engine->statusText().toStdString();
@@ -257,7 +233,7 @@ TEST_F(PowerSaverEndToEndTest, SavesHardOnBatteryAndPutsEverythingBackOnAC)
         kinds.insert(record.action);
     EXPECT_TRUE(kinds.contains("lpm") && kinds.contains("dim") && kinds.contains("throttle")) << kinds.size();
 
-    ASSERT_TRUE(sim({QStringLiteral("plug"), this->root}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("plug"), this->root}));
     EXPECT_TRUE(waitUntil([&] { return engine->statusText() == QStringLiteral("AC接続中(待機)"); }, 5000));
     EXPECT_EQ(readTrimmed(SimTree::platformProfilePath(this->root)), QStringLiteral("balanced"));
     EXPECT_EQ(readTrimmed(backlight + QStringLiteral("/brightness")), firstBacklight);

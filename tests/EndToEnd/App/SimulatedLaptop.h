@@ -1,0 +1,104 @@
+#pragma once
+
+// Header-only, shared by the end-to-end test and the idle benchmark.
+
+#include "Foundation/UserDefaults.h"
+#include "Kestrune/App/AppState.h"
+#include "Platform/Network/FakeNetworkPathMonitor.h"
+#include "Platform/ServiceManagement/BusServiceManagement.h"
+#include "Platform/Workspace/FakeWorkspace.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/FakeNotificationServer.h"
+#include "tests/support/FastClock.h"
+#include "tests/support/HelperDaemonProcess.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/SimProgram.h"
+#include "tools/kestrune-backend/FakeBackend.h"
+
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace kestrune::test {
+
+// The whole application core, built by AppState, on a simulated laptop: a kestrune-sim tree
+// at 70 % on AC with its battery model running, the real daemon on a private bus, a fake
+// notification service on the bus the notifier uses and the fake backend on 127.0.0.1. The
+// application's clock runs as fast as the model.
+class SimulatedLaptop {
+public:
+    struct Options {
+        double speed = 1;  // simulated seconds per real second
+        int modelTickMs = 1000;
+        double monitorIntervalSeconds = 30;
+        std::chrono::milliseconds powerSourcePoll{2000};
+        QVariantMap defaults; // what the application finds stored at launch
+    };
+
+    static bool canRun() { return HelperDaemonProcess::isBuilt() && SimProgram::isBuilt(); }
+
+    explicit SimulatedLaptop(Options options)
+        : m_options(std::move(options))
+        , clock(m_options.speed)
+    {
+    }
+
+    // Everything but the application's start(). False when a piece could not be set up.
+    bool setUp()
+    {
+        if (!bus.isRunning() || !machine.isValid() || !notifications.publish() || !backend.listen())
+            return false;
+        if (!SimProgram::run({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")})
+            || !daemon.start(bus, root))
+            return false;
+        {
+            UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
+            defaults.set(QStringLiteral("backendURL"), backend.url().toString());
+            for (auto it = m_options.defaults.begin(); it != m_options.defaults.end(); ++it)
+                defaults.set(it.key(), it.value());
+        }
+
+        AppContext context;
+        context.helperBus = context.sessionBus = context.systemBus = bus.connect(QStringLiteral("app"));
+        context.sysfsRoot = root;
+        context.defaultsPath = machine.filePath(QStringLiteral("defaults.json"));
+        context.historyPath = machine.filePath(QStringLiteral("History.store"));
+        context.clock = &clock;
+        context.workspace = std::make_shared<FakeWorkspace>();
+        context.services = std::make_shared<BusServiceManagement>(
+            context.helperBus, HelperDaemonProcess::serviceOptions(machine.filePath(QStringLiteral("services"))));
+        context.networkPath = std::make_unique<FakeNetworkPathMonitor>();
+        context.monitorIntervalSeconds = m_options.monitorIntervalSeconds;
+        context.powerSourcePoll = m_options.powerSourcePoll;
+        context.backend.systemInfo = SystemInfo(QDBusConnection(QStringLiteral("kestrune-no-bus")), machine.path());
+        context.updater.feedUrl = QUrl();
+        state = std::make_unique<AppState>(std::move(context));
+
+        return model.start(SimProgram::path(),
+            {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QString::number(m_options.modelTickMs),
+                QStringLiteral("--speed"), QString::number(m_options.speed)});
+    }
+
+    ~SimulatedLaptop()
+    {
+        model.stop();
+        state.reset();
+    }
+
+private:
+    Options m_options;
+
+public:
+    PrivateBus bus;
+    QTemporaryDir machine;
+    QString root = machine.filePath(QStringLiteral("sys"));
+    HelperDaemonProcess daemon;
+    ChildProcess model;
+    FastClock clock;
+    FakeNotificationServer notifications { bus.connect(QStringLiteral("notifications")) };
+    FakeBackend backend;
+    std::unique_ptr<AppState> state;
+};
+
+} // namespace kestrune::test
