@@ -39,7 +39,7 @@ TEST(AppEndToEnd, HoldsAtTheLimitAndTellsTheUserOncePerPlugSession)
     SimulatedLaptop laptop({.speed = 120, .modelTickMs = 50, .monitorIntervalSeconds = 0.25,
         .powerSourcePoll = 50ms, .defaults = {{"autopilotEnabled", false}}});
     ASSERT_TRUE(laptop.setUp());
-    AppState& app = *laptop.state;
+    AppState& app = laptop.launch();
     const QString root = laptop.root;
     auto limitNotices = [&] {
         QList<FakeNotificationServer::Shown> list;

@@ -23,14 +23,15 @@
 namespace kestrune::test {
 
 // The whole application core, built by AppState, on a simulated laptop: a kestrune-sim tree
-// at 70 % on AC with its battery model running, the real daemon on a private bus, a fake
+// on AC with its battery model running, the real daemon on a private bus, a fake
 // notification service on the bus the notifier uses and the fake backend on 127.0.0.1. The
 // application's clock runs as fast as the model.
 class SimulatedLaptop {
 public:
     struct Options {
-        double speed = 1;  // simulated seconds per real second
+        double speed = 1; // simulated seconds per real second
         int modelTickMs = 1000;
+        int capacityPercent = 70; // on AC
         double monitorIntervalSeconds = 30;
         std::chrono::milliseconds powerSourcePoll{2000};
         QVariantMap defaults; // what the application finds stored at launch
@@ -44,21 +45,28 @@ public:
     {
     }
 
-    // Everything but the application's start(). False when a piece could not be set up.
+    // The machine, the daemon, the services and the battery model. False when a piece could
+    // not be set up.
     bool setUp()
     {
         if (!bus.isRunning() || !machine.isValid() || !notifications.publish() || !backend.listen())
             return false;
-        if (!SimProgram::run({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")})
+        if (!SimProgram::run({QStringLiteral("tree"), root, QStringLiteral("--capacity"),
+                QString::number(m_options.capacityPercent)})
             || !daemon.start(bus, root))
             return false;
-        {
-            UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
-            defaults.set(QStringLiteral("backendURL"), backend.url().toString());
-            for (auto it = m_options.defaults.begin(); it != m_options.defaults.end(); ++it)
-                defaults.set(it.key(), it.value());
-        }
+        UserDefaults defaults(machine.filePath(QStringLiteral("defaults.json")));
+        defaults.set(QStringLiteral("backendURL"), backend.url().toString());
+        for (auto it = m_options.defaults.begin(); it != m_options.defaults.end(); ++it)
+            defaults.set(it.key(), it.value());
+        return model.start(SimProgram::path(),
+            {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QString::number(m_options.modelTickMs),
+                QStringLiteral("--speed"), QString::number(m_options.speed)});
+    }
 
+    // The application as the program builds it; not started yet.
+    AppState& launch()
+    {
         AppContext context;
         context.helperBus = context.sessionBus = context.systemBus = bus.connect(QStringLiteral("app"));
         context.sysfsRoot = root;
@@ -74,10 +82,7 @@ public:
         context.backend.systemInfo = SystemInfo(QDBusConnection(QStringLiteral("kestrune-no-bus")), machine.path());
         context.updater.feedUrl = QUrl();
         state = std::make_unique<AppState>(std::move(context));
-
-        return model.start(SimProgram::path(),
-            {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QString::number(m_options.modelTickMs),
-                QStringLiteral("--speed"), QString::number(m_options.speed)});
+        return *state;
     }
 
     ~SimulatedLaptop()
