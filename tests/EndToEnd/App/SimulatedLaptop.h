@@ -4,15 +4,14 @@
 
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppState.h"
-#include "Platform/Network/FakeNetworkPathMonitor.h"
 #include "Platform/ServiceManagement/BusServiceManagement.h"
-#include "Platform/Workspace/FakeWorkspace.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeNotificationServer.h"
 #include "tests/support/FastClock.h"
 #include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/SimProgram.h"
+#include "tests/support/TestAppContext.h"
 #include "tools/kestrune-backend/FakeBackend.h"
 
 #include <QTemporaryDir>
@@ -67,20 +66,11 @@ public:
     // The application as the program builds it; not started yet.
     AppState& launch()
     {
-        AppContext context;
-        context.helperBus = context.sessionBus = context.systemBus = bus.connect(QStringLiteral("app"));
-        context.sysfsRoot = root;
-        context.defaultsPath = machine.filePath(QStringLiteral("defaults.json"));
-        context.historyPath = machine.filePath(QStringLiteral("History.store"));
-        context.clock = &clock;
-        context.workspace = std::make_shared<FakeWorkspace>();
+        AppContext context = testAppContext(machine.path(), bus.connect(QStringLiteral("app")), clock);
         context.services = std::make_shared<BusServiceManagement>(
             context.helperBus, HelperDaemonProcess::serviceOptions(machine.filePath(QStringLiteral("services"))));
-        context.networkPath = std::make_unique<FakeNetworkPathMonitor>();
         context.monitorIntervalSeconds = m_options.monitorIntervalSeconds;
         context.powerSourcePoll = m_options.powerSourcePoll;
-        context.backend.systemInfo = SystemInfo(QDBusConnection(QStringLiteral("kestrune-no-bus")), machine.path());
-        context.updater.feedUrl = QUrl();
         state = std::make_unique<AppState>(std::move(context));
         return *state;
     }

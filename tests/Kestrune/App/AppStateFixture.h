@@ -4,17 +4,15 @@
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Battery/BatteryMonitor.h"
 #include "Kestrune/Notifications/Notifier.h"
-#include "Platform/Network/FakeNetworkPathMonitor.h"
-#include "Platform/Workspace/FakeWorkspace.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeHelperDaemon.h"
 #include "tests/support/FakeNotificationServer.h"
 #include "tests/support/FakeServiceManagement.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/PrivateBus.h"
+#include "tests/support/TestAppContext.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -25,7 +23,7 @@
 namespace kestrune::test {
 
 // The application core on a simulated machine: a sysfs tree in a folder, the fake daemon and
-// a fake notification service on a private bus, a clock and a desktop moved by hand. The
+// a fake notification service on a private bus, a clock moved by hand. The
 // battery monitor's timer and change poll are an hour apart, so a reading is taken only when
 // the test asks for one (readAfter).
 class AppStateFixture : public ::testing::Test {
@@ -57,26 +55,17 @@ protected:
 
     AppState& launch(bool withHistory = true)
     {
-        AppContext context;
-        context.helperBus = context.sessionBus = context.systemBus = bus.connect(QStringLiteral("app"));
-        context.sysfsRoot = root;
-        context.defaultsPath = dir.filePath(QStringLiteral("defaults.json"));
-        // A folder that cannot be made: the store does not open.
-        QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
-        context.historyPath = dir.filePath(withHistory ? QStringLiteral("History.store") : QStringLiteral("file/History.store"));
-        context.clock = &clock;
+        AppContext context = testAppContext(dir.path(), bus.connect(QStringLiteral("app")), clock);
+        if (!withHistory) // a folder that cannot be made
+            context.historyPath = context.defaultsPath + QStringLiteral("/History.store");
         context.calendar = LocalCalendar(QTimeZone::utc());
-        context.workspace = workspace;
         context.services = services;
-        context.networkPath = std::make_unique<FakeNetworkPathMonitor>();
         context.monitorIntervalSeconds = 3600;
         context.powerSourcePoll = std::chrono::hours(1);
         context.helper.registerWait = context.helper.reregisterWait = std::chrono::milliseconds(10);
         context.helper.powerMetricsTimeout = std::chrono::milliseconds(500);
         context.backend.healthTimeout = context.backend.registrationTimeout = context.backend.syncTimeout
             = context.backend.modelTimeout = std::chrono::milliseconds(500);
-        context.backend.systemInfo = SystemInfo(QDBusConnection(QStringLiteral("kestrune-no-bus")), dir.path());
-        context.updater.feedUrl = QUrl();
         state = std::make_unique<AppState>(std::move(context));
         return *state;
     }
@@ -124,7 +113,6 @@ protected:
     FakeHelperDaemon daemon{bus.connect(QStringLiteral("daemon"))};
     FakeNotificationServer notifications{bus.connect(QStringLiteral("notifications"))};
     std::shared_ptr<FakeServiceManagement> services = std::make_shared<FakeServiceManagement>(Status::Enabled);
-    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
     std::unique_ptr<AppState> state;
 };
 
