@@ -4,10 +4,7 @@
 #include "Kestrune/Storage/HistoryStore.h"
 #include "Platform/Bus/HelperBus.h"
 #include "Platform/Environment/PlatformEnvironment.h"
-#include "Platform/Network/SystemNetworkPathMonitor.h"
-#include "Platform/ServiceManagement/BusServiceManagement.h"
 #include "Platform/Workspace/X11Workspace.h"
-#include "Shared/HelperProtocol.h"
 
 namespace kestrune {
 
@@ -27,9 +24,6 @@ AppContext AppContext::system()
     context.defaultsPath = UserDefaults::standardFilePath();
     context.historyPath = HistoryStore::defaultFilePath();
     context.workspace = std::make_shared<X11Workspace>();
-    context.services = std::make_shared<BusServiceManagement>(
-        context.helperBus, BusServiceManagement::standardOptions(QString(HelperProtocol::label)));
-    context.networkPath = std::make_unique<SystemNetworkPathMonitor>();
     context.updateDriver = systemUpdateDriver;
     return context;
 }

@@ -59,7 +59,8 @@ struct AppContext {
     UpdateUserDriver* updateDriver = nullptr;
 
     // The machine this process runs on: the platform's roots, buses and files, the X11
-    // desktop, the update dialog set with setSystemUpdateDriver.
+    // desktop, the system's service management and network, the update dialog set with
+    // setSystemUpdateDriver.
     static AppContext system();
     // The program entry names its update dialog here before AppState::shared() is first used.
     static void setSystemUpdateDriver(UpdateUserDriver* driver);
