@@ -16,18 +16,35 @@ double Rounding::toPlaces(double value, int places)
     return std::round(value * scale) / scale;
 }
 
+namespace {
+
+// A whole number as a long long, saturating at the type's range; 0 for a value that is not a
+// number. Infinities saturate too.
+long long saturated(double whole)
+{
+    if (std::isnan(whole))
+        return 0;
+    constexpr auto hi = std::numeric_limits<long long>::max();
+    constexpr auto lo = std::numeric_limits<long long>::min();
+    if (whole >= static_cast<double>(hi))
+        return hi;
+    if (whole <= static_cast<double>(lo))
+        return lo;
+    return static_cast<long long>(whole);
+}
+
+} // namespace
+
 long long Rounding::toInteger(double value)
 {
     if (!std::isfinite(value))
         return 0;
-    const double rounded = std::round(value);
-    constexpr auto hi = std::numeric_limits<long long>::max();
-    constexpr auto lo = std::numeric_limits<long long>::min();
-    if (rounded >= static_cast<double>(hi))
-        return hi;
-    if (rounded <= static_cast<double>(lo))
-        return lo;
-    return static_cast<long long>(rounded);
+    return saturated(std::round(value));
+}
+
+long long Rounding::towardZero(double value)
+{
+    return saturated(std::trunc(value));
 }
 
 } // namespace kestrune

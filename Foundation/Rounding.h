@@ -11,6 +11,9 @@ public:
     static double toPlaces(double value, int places);
     // Rounded to the nearest integer; non-finite values give 0, out-of-range values saturate.
     static long long toInteger(double value);
+    // The whole part, cut toward zero; saturating likewise, and 0 for a value that is not a
+    // number.
+    static long long towardZero(double value);
 };
 
 } // namespace kestrune

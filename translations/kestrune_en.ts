@@ -503,6 +503,54 @@
         <source>バッテリー最大容量</source>
         <translation>Battery capacity</translation>
     </message>
+    <message>
+        <source>充電上限に到達しました</source>
+        <translation>Charge limit reached</translation>
+    </message>
+    <message>
+        <source>%lld%%で充電を停止しました。バッテリーの劣化を抑えます。</source>
+        <translation>Charging stopped at %lld%% to slow battery wear.</translation>
+    </message>
+    <message>
+        <source>充電制御エラー</source>
+        <translation>Charge control error</translation>
+    </message>
+    <message>
+        <source>充電制御の競合を検出</source>
+        <translation>Charge control conflict detected</translation>
+    </message>
+    <message>
+        <source>満充電が完了しました</source>
+        <translation>Fully charged</translation>
+    </message>
+    <message>
+        <source>バッテリーが100%になりました。</source>
+        <translation>The battery has reached 100%.</translation>
+    </message>
+    <message>
+        <source>バッテリー温度が高くなっています</source>
+        <translation>The battery is getting hot</translation>
+    </message>
+    <message>
+        <source>現在 %.1f°C。高温はバッテリー劣化を早めます。</source>
+        <translation>Now %.1f°C. Heat wears the battery faster.</translation>
+    </message>
+    <message>
+        <source>バッテリー消費が異常に多いです</source>
+        <translation>Unusually high battery drain</translation>
+    </message>
+    <message>
+        <source>現在 %.1fW 消費中(通常 約%.1fW)。インサイトで消費源を確認できます。</source>
+        <translation>Drawing %.1f W now (usually about %.1f W). Insights shows what is using it.</translation>
+    </message>
+    <message>
+        <source>AI診断</source>
+        <translation>AI diagnosis</translation>
+    </message>
+    <message>
+        <source>異常診断: %@</source>
+        <translation>Drain diagnosis: %@</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -503,6 +503,54 @@
         <source>バッテリー最大容量</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>充電上限に到達しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld%%で充電を停止しました。バッテリーの劣化を抑えます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御エラー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御の競合を検出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>満充電が完了しました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリーが100%になりました。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー温度が高くなっています</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在 %.1f°C。高温はバッテリー劣化を早めます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー消費が異常に多いです</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在 %.1fW 消費中(通常 約%.1fW)。インサイトで消費源を確認できます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI診断</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>異常診断: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -70,20 +70,6 @@ double hoursBetween(const QDateTime& from, const QDateTime& to)
     return double(from.msecsTo(to)) / 3'600'000.0;
 }
 
-// An energy impact as a whole number for the backend: truncated toward zero, saturating at
-// the 64-bit range; a value that is not a number gives 0.
-qint64 wholeImpact(double impact)
-{
-    if (std::isnan(impact))
-        return 0;
-    constexpr double limit = 9223372036854775807.0; // 2^63, the first double past the range
-    if (impact >= limit)
-        return std::numeric_limits<qint64>::max();
-    if (impact <= -limit)
-        return std::numeric_limits<qint64>::min();
-    return static_cast<qint64>(std::trunc(impact));
-}
-
 QStringList sorted(const ActionKeySet& keys)
 {
     QStringList list(keys.begin(), keys.end());
@@ -394,7 +380,7 @@ QJsonObject PowerSaverEngine::sessionReport(double minutes, int endSOC) const
     QJsonArray drainers;
     for (const ProcessEnergyTracker::Drainer& drainer : m_tracker.topLearnedDrainers(5))
         drainers.append(QJsonObject{{QStringLiteral("name"), drainer.name},
-                                    {QStringLiteral("impact"), wholeImpact(drainer.impact)}});
+                                    {QStringLiteral("impact"), Rounding::towardZero(drainer.impact)}});
     if (!drainers.isEmpty())
         stats.insert(QStringLiteral("top_drainers"), drainers);
     return stats;
@@ -510,7 +496,7 @@ QJsonObject PowerSaverEngine::buildTelemetry(const BatterySnapshot& snapshot, in
     QJsonArray processes;
     for (const ProcessPowerSample& process : m_tracker.latestProcesses().mid(0, 10))
         processes.append(QJsonObject{{QStringLiteral("name"), process.name},
-                                     {QStringLiteral("impact"), wholeImpact(process.energyImpact)}});
+                                     {QStringLiteral("impact"), Rounding::towardZero(process.energyImpact)}});
     if (!processes.isEmpty())
         telemetry.insert(QStringLiteral("top_processes"), processes);
 

@@ -11,11 +11,10 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
-#include "tests/support/TestPaths.h"
+#include "tests/support/SimProgram.h"
 #include "tools/kestrune-sim/SimTree.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -29,16 +28,6 @@ namespace kestrune::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Runs one kestrune-sim command to its end; true when it succeeded.
-bool sim(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim"), arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
 
 QString attribute(const QString& root, const char* name)
 {
@@ -58,8 +47,7 @@ int capacity(const QString& root) { return attribute(root, "capacity").toInt(); 
 // the charge stops at the 80 % limit and unplugging releases the hold.
 TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
 {
-    const QString simProgram = buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim");
-    if (!HelperDaemonProcess::isBuilt() || !QFileInfo(simProgram).isExecutable())
+    if (!HelperDaemonProcess::isBuilt() || !SimProgram::isBuilt())
         GTEST_SKIP() << "kestrune-helper or kestrune-sim is not built";
 
     PrivateBus bus;
@@ -67,7 +55,7 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
     ASSERT_TRUE(bus.isRunning());
     ASSERT_TRUE(machine.isValid());
     const QString root = machine.path();
-    ASSERT_TRUE(sim({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("tree"), root, QStringLiteral("--capacity"), QStringLiteral("70")}));
     ASSERT_EQ(activeBehaviour(root), QStringLiteral("auto"));
 
     HelperDaemonProcess daemon;
@@ -93,7 +81,7 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
 
     // About 3 % a second: from 70 % to the limit in a few seconds.
     ChildProcess model;
-    ASSERT_TRUE(model.start(simProgram,
+    ASSERT_TRUE(model.start(SimProgram::path(),
         {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"), QStringLiteral("--speed"),
             QStringLiteral("200")}));
 
@@ -112,7 +100,7 @@ TEST(ChargingEndToEnd, HoldsAtTheLimitAndReleasesOnUnplug)
     EXPECT_EQ(capacity(root), heldAt);
     EXPECT_EQ(activeBehaviour(root), QLatin1String(ChargeBehaviour::inhibitCharge));
 
-    ASSERT_TRUE(sim({QStringLiteral("unplug"), root}));
+    ASSERT_TRUE(SimProgram::run({QStringLiteral("unplug"), root}));
     EXPECT_TRUE(waitUntil([&] { return activeBehaviour(root) == QLatin1String(ChargeBehaviour::automatic); }, 5000));
     EXPECT_TRUE(waitUntil([&] { return controller.statusText() == QStringLiteral("バッテリー駆動中"); }, 2000));
     EXPECT_FALSE(controller.isHolding());

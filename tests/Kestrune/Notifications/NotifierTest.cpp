@@ -1,6 +1,6 @@
 #include "Kestrune/Notifications/Notifier.h"
-#include "tests/Kestrune/Notifications/FakeNotificationServer.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FakeNotificationServer.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/PrivateBus.h"
 

@@ -1,4 +1,4 @@
-#include "tests/Kestrune/Notifications/FakeNotificationServer.h"
+#include "tests/support/FakeNotificationServer.h"
 
 #include <QDBusMessage>
 

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "Foundation/UserDefaults.h"
+#include "Kestrune/App/AppState.h"
+#include "Kestrune/Battery/BatteryMonitor.h"
+#include "Kestrune/Notifications/Notifier.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeHelperDaemon.h"
+#include "tests/support/FakeNotificationServer.h"
+#include "tests/support/FakeServiceManagement.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/TestAppContext.h"
+#include "tools/kestrune-sim/SimTree.h"
+
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kestrune::test {
+
+// The application core on a simulated machine: a sysfs tree in a folder, the fake daemon and
+// a fake notification service on a private bus, a clock moved by hand. The
+// battery monitor's timer and change poll are an hour apart, so a reading is taken only when
+// the test asks for one (readAfter).
+class AppStateFixture : public ::testing::Test {
+protected:
+    using Status = ServiceManagement::Status;
+    static constexpr auto flushTitle = "(flush)";
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isRunning() && dir.isValid());
+        ASSERT_TRUE(notifications.publish());
+        setMachine({});
+    }
+
+    // Lets the tasks still running finish while everything they use is alive.
+    void TearDown() override
+    {
+        spin(100);
+        state.reset();
+    }
+
+    // What the application finds in its user defaults at launch.
+    void preset(const QVariantMap& values)
+    {
+        UserDefaults defaults(dir.filePath(QStringLiteral("defaults.json")));
+        for (auto it = values.begin(); it != values.end(); ++it)
+            defaults.set(it.key(), it.value());
+    }
+
+    AppState& launch(bool withHistory = true)
+    {
+        AppContext context = testAppContext(dir.path(), bus.connect(QStringLiteral("app")), clock);
+        if (!withHistory) // a folder that cannot be made
+            context.historyPath = context.defaultsPath + QStringLiteral("/History.store");
+        context.calendar = LocalCalendar(QTimeZone::utc());
+        context.services = services;
+        context.monitorIntervalSeconds = 3600;
+        context.powerSourcePoll = std::chrono::hours(1);
+        context.helper.registerWait = context.helper.reregisterWait = std::chrono::milliseconds(10);
+        context.helper.powerMetricsTimeout = std::chrono::milliseconds(500);
+        context.backend.healthTimeout = context.backend.registrationTimeout = context.backend.syncTimeout
+            = context.backend.modelTimeout = std::chrono::milliseconds(500);
+        state = std::make_unique<AppState>(std::move(context));
+        return *state;
+    }
+
+    void setMachine(const SimTree::Options& options) { ASSERT_TRUE(SimTree::create(root, options)); }
+    // The battery read `seconds` after the clock's last position, handled by the main loop.
+    BatterySnapshot readAfter(double seconds)
+    {
+        clock.advance(seconds);
+        return state->monitor().refresh().value();
+    }
+
+    // The titles of all notifications posted so far, once they and at least `atLeast` in all
+    // (some may come from tasks still running) have reached the service.
+    QStringList titles(qsizetype atLeast = 0)
+    {
+        auto posted = [&] {
+            QStringList list;
+            for (const FakeNotificationServer::Shown& shown : notifications.shown)
+                if (shown.summary != QLatin1String(flushTitle))
+                    list << shown.summary;
+            return list;
+        };
+        waitUntil([&] { return posted().size() >= atLeast; });
+        state->notifier().notify(QString::fromLatin1(flushTitle), QString::fromLatin1(flushTitle), {}, 0);
+        EXPECT_TRUE(waitUntil([&] {
+            return !notifications.shown.isEmpty() && notifications.shown.last().summary == QLatin1String(flushTitle);
+        }));
+        return posted();
+    }
+
+    // Waits until the daemon has seen `count` calls of `method`, then a little longer, so that
+    // a call too many would show.
+    int callsOf(const QString& method, int count)
+    {
+        waitUntil([&] { return daemon.count(method) >= count; }, 3000);
+        spin(50);
+        return daemon.count(method);
+    }
+
+    PrivateBus bus;
+    QTemporaryDir dir;
+    QString root = dir.filePath(QStringLiteral("sys"));
+    ManualClock clock;
+    FakeHelperDaemon daemon{bus.connect(QStringLiteral("daemon"))};
+    FakeNotificationServer notifications{bus.connect(QStringLiteral("notifications"))};
+    std::shared_ptr<FakeServiceManagement> services = std::make_shared<FakeServiceManagement>(Status::Enabled);
+    std::unique_ptr<AppState> state;
+};
+
+} // namespace kestrune::test
