@@ -5,6 +5,7 @@
 #include "Kestrune/Backend/BackendClient.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Platform/Network/NetworkPathMonitor.h"
+#include "Platform/ServiceManagement/LoginItem.h"
 #include "Platform/ServiceManagement/ServiceManagement.h"
 #include "Platform/Updater/Updater.h"
 #include "Platform/Workspace/Workspace.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace kestrune {
 
@@ -43,6 +45,8 @@ struct AppContext {
     std::shared_ptr<Workspace> workspace;
     // None: the daemon's registration on the helper bus.
     std::shared_ptr<ServiceManagement> services;
+    // Launch at login. None: the user's autostart folder and this running program.
+    std::optional<LoginItem::Options> loginItem;
     // None: the system's view of the network.
     std::unique_ptr<NetworkPathMonitor> networkPath;
 

@@ -89,6 +89,7 @@ AppState::AppState(AppContext context, QObject* parent)
     , m_defaults(std::make_unique<UserDefaults>(context.defaultsPath))
 {
     const LocalCalendar& calendar = context.calendar;
+    m_loginItem = std::make_unique<LoginItem>(context.loginItem.value_or(LoginItem::standardOptions()));
     m_updater = std::make_unique<UpdaterManager>(context.updater, *m_defaults, driverOf(context), m_clock);
     m_monitor = std::make_unique<BatteryMonitor>(context.sysfsRoot, m_clock, context.powerSourcePoll);
     m_onboardingCompleted = m_defaults->boolean(QString::fromLatin1(onboardingCompletedKey));

@@ -28,6 +28,7 @@ class DisplayControl;
 class HelperClient;
 class HistoryStore;
 class LogindSleepWatcher;
+class LoginItem;
 class Notifier;
 class PowerSaverEngine;
 class ProcessEnergyTracker;
@@ -110,6 +111,10 @@ public:
     BackendClient& backend() const { return *m_backend; }
     BackendSync& backendSync() const { return *m_backendSync; }
     PowerSaverEngine& powerSaver() const { return *m_powerSaver; }
+    // The daemon's registration with the system, and where the user allows it.
+    ServiceManagement& services() const { return *m_services; }
+    // The application's own launch at login.
+    LoginItem& loginItem() const { return *m_loginItem; }
 
     // Evaluates charge control, then the power saver, on the latest reading (reading the
     // battery first only when there is none yet). Views call it after a change of settings.
@@ -205,6 +210,7 @@ private:
     std::unique_ptr<BackendSync> m_backendSync;
     std::unique_ptr<PowerSaverEngine> m_powerSaver;
     std::unique_ptr<LogindSleepWatcher> m_sleepWatcher;
+    std::unique_ptr<LoginItem> m_loginItem;
 
     std::optional<BatterySnapshot> m_snapshot;
     std::optional<PowerMetricsReport> m_insights;

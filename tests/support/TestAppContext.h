@@ -27,6 +27,7 @@ inline AppContext testAppContext(const QString& folder, const QDBusConnection& b
     context.networkPath = std::make_unique<FakeNetworkPathMonitor>();
     context.backend.systemInfo = SystemInfo(QDBusConnection(QStringLiteral("kestrune-no-bus")), folder);
     context.updater.feedUrl = QUrl();
+    context.loginItem = LoginItem::Options{dir.filePath(QStringLiteral("autostart")), {}, dir.filePath(QStringLiteral("kestrune"))};
     return context;
 }
 
