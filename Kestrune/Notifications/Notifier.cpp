@@ -48,4 +48,9 @@ QCoro::Task<Notifier::AuthorizationStatus> Notifier::authorizationStatus()
     co_return available ? AuthorizationStatus::Authorized : AuthorizationStatus::Denied;
 }
 
+QCoro::Task<> Notifier::requestAuthorization()
+{
+    co_await m_service->requestAuthorization();
+}
+
 } // namespace kestrune

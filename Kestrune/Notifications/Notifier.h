@@ -46,6 +46,9 @@ public:
     void notify(const QString& id, const QString& title, const QString& body, double cooldown);
 
     QCoro::Task<AuthorizationStatus> authorizationStatus();
+    // The closest thing to asking for permission: lets the service start if it can. The
+    // status is read afterwards with authorizationStatus().
+    QCoro::Task<> requestAuthorization();
 
     // When each identifier was last posted (or attempted); kept for the process's lifetime.
     const QHash<QString, QDateTime>& lastSent() const { return m_lastSent; }

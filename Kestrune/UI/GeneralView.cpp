@@ -8,6 +8,19 @@
 
 namespace kestrune {
 
+namespace {
+
+// The task keeps its state in its parameters: a lambda's captures would be gone once the
+// timer that ran it has let go of it, while the task still waits for the helper.
+QCoro::Task<> reconnectThenEvaluate(QPointer<AppState> state)
+{
+    co_await state->helper().ensureConnected();
+    if (state)
+        co_await state->evaluateNow();
+}
+
+} // namespace
+
 GeneralView::GeneralView(AppState& state, QWidget* parent)
     : QWidget(parent), m_state(state)
 {
@@ -15,11 +28,7 @@ GeneralView::GeneralView(AppState& state, QWidget* parent)
 
 void GeneralView::reconnectAndEvaluate(AppState& state)
 {
-    QTimer::singleShot(0, &state, [target = QPointer<AppState>(&state)]() -> QCoro::Task<> {
-        co_await target->helper().ensureConnected();
-        if (target)
-            co_await target->evaluateNow();
-    });
+    QTimer::singleShot(0, &state, [target = QPointer<AppState>(&state)] { reconnectThenEvaluate(target); });
 }
 
 bool GeneralView::openLoginItemsSettings(AppState& state)

@@ -122,6 +122,16 @@ QCoro::Task<bool> FreedesktopNotifications::isAvailable()
     co_return !activatable.isError() && activatable.value().contains(name);
 }
 
+QCoro::Task<> FreedesktopNotifications::requestAuthorization()
+{
+    QDBusConnection bus = m_bus;
+    if (!bus.isConnected())
+        co_return;
+    QVariantList arguments;
+    arguments << QString::fromLatin1(serviceName) << uint(0);
+    co_await bus.asyncCall(busCall("StartServiceByName", arguments));
+}
+
 void FreedesktopNotifications::onActionInvoked(uint id, const QString& actionKey)
 {
     // Ids are the service's, shared by every application: only ours are answered.

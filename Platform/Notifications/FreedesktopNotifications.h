@@ -25,6 +25,9 @@ public:
     void post(const QString& requestId, const QString& title, const QString& body) override;
     // The service is on the bus, or the bus can start it.
     QCoro::Task<bool> isAvailable() override;
+    // Asks the bus to start the service, where it knows how; the answer does not matter, the
+    // availability is read afterwards.
+    QCoro::Task<> requestAuthorization() override;
 
     // The text with "&", "<" and ">" written as entities, for a service that reads markup.
     static QString escapedMarkup(const QString& text);

@@ -20,6 +20,9 @@ public:
     virtual void post(const QString& requestId, const QString& title, const QString& body) = 0;
     // Whether notifications can be shown at all.
     virtual QCoro::Task<bool> isAvailable() = 0;
+    // Gives the service a chance to come up before the user is told whether notifications can
+    // be shown. There is no permission to ask for: a service that is always there needs nothing.
+    virtual QCoro::Task<> requestAuthorization() { co_return; }
 
 signals:
     // The user clicked the body of a notification posted under `requestId`.

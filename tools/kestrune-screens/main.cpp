@@ -2,8 +2,10 @@
 
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppLanguage.h"
+#include "tools/kestrune-screens/OnboardingScreens.h"
 #include "tools/kestrune-screens/ScreenFolder.h"
 #include "tools/kestrune-screens/ShareCardScreens.h"
+#include "tools/kestrune-screens/ShareWindowScreens.h"
 #include "tools/kestrune-screens/ToolkitScreens.h"
 
 #include <QApplication>
@@ -26,7 +28,7 @@ const char* const usageText =
     "written.\n";
 
 // Every set of screens, in the order they are written.
-const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens};
+const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, shareWindowScreens, onboardingScreens};
 
 // Makes `code` the interface language, as a launch with that choice stored would: the
 // translations are installed from a throwaway defaults store, so the user's is not touched.

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace kestrune::test {
@@ -53,7 +54,8 @@ protected:
             defaults.set(it.key(), it.value());
     }
 
-    AppState& launch(bool withHistory = true)
+    // `adjust` changes the context further before the state is built.
+    AppState& launch(bool withHistory = true, const std::function<void(AppContext&)>& adjust = nullptr)
     {
         AppContext context = testAppContext(dir.path(), bus.connect(QStringLiteral("app")), clock);
         if (!withHistory) // a folder that cannot be made
@@ -66,6 +68,8 @@ protected:
         context.helper.powerMetricsTimeout = std::chrono::milliseconds(500);
         context.backend.healthTimeout = context.backend.registrationTimeout = context.backend.syncTimeout
             = context.backend.modelTimeout = std::chrono::milliseconds(500);
+        if (adjust)
+            adjust(context);
         state = std::make_unique<AppState>(std::move(context));
         return *state;
     }
