@@ -551,6 +551,178 @@
         <source>異常診断: %@</source>
         <translation>Drain diagnosis: %@</translation>
     </message>
+    <message>
+        <source>はじめる</source>
+        <translation>Get Started</translation>
+    </message>
+    <message>
+        <source>次へ</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>完了</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>AI省電力</source>
+        <translation>AI Power Saving</translation>
+    </message>
+    <message>
+        <source>節電効果を実測学習し、駆動時間を自動で延ばします</source>
+        <translation>Measures what each saving really does and extends battery life by itself</translation>
+    </message>
+    <message>
+        <source>充電管理</source>
+        <translation>Charge Management</translation>
+    </message>
+    <message>
+        <source>充電上限でバッテリーの劣化を抑えます</source>
+        <translation>Slows battery wear with a charge limit</translation>
+    </message>
+    <message>
+        <source>見える化</source>
+        <translation>See the Results</translation>
+    </message>
+    <message>
+        <source>「今日 +X分延命」など効果を定量表示します</source>
+        <translation>Shows the effect in figures, such as “+X min today”</translation>
+    </message>
+    <message>
+        <source>Kestruneへようこそ</source>
+        <translation>Welcome to Kestrune</translation>
+    </message>
+    <message>
+        <source>AIがこのMacの使い方を学習し、バッテリーを長持ちさせます。</source>
+        <translation>AI learns how you use this computer and makes its battery last longer.</translation>
+    </message>
+    <message>
+        <source>通知は許可されています</source>
+        <translation>Notifications are allowed</translation>
+    </message>
+    <message>
+        <source>通知が拒否されています(あとから変更できます)</source>
+        <translation>Notifications are turned off (you can change this later)</translation>
+    </message>
+    <message>
+        <source>システム設定で許可する</source>
+        <translation>Allow in Settings</translation>
+    </message>
+    <message>
+        <source>通知を許可する</source>
+        <translation>Allow Notifications</translation>
+    </message>
+    <message>
+        <source>通知の許可</source>
+        <translation>Notifications</translation>
+    </message>
+    <message>
+        <source>充電の完了・バッテリーの高温・AI節電レポートなど、
+大事なタイミングだけお知らせします。</source>
+        <translation>Only when it matters: a finished charge, a hot battery,
+an AI power-saving report and the like.</translation>
+    </message>
+    <message>
+        <source>ヘルパーは有効です</source>
+        <translation>The helper is enabled</translation>
+    </message>
+    <message>
+        <source>システム設定での許可が必要です</source>
+        <translation>Approval needed</translation>
+    </message>
+    <message>
+        <source>「ログイン項目と機能拡張」で Kestrune を許可してください。</source>
+        <translation>Ask your administrator to allow the Kestrune helper.</translation>
+    </message>
+    <message>
+        <source>システム設定を開く</source>
+        <translation>Open Settings</translation>
+    </message>
+    <message>
+        <source>許可したので再接続</source>
+        <translation>Reconnect After Allowing</translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にする</source>
+        <translation>Enable the Helper</translation>
+    </message>
+    <message>
+        <source>スキップしても監視機能は使えます(充電制御・省電力は後から「一般」タブで有効化できます)。</source>
+        <translation>You can skip this and still monitor the battery (charge control and power saving can be enabled later in the General tab).</translation>
+    </message>
+    <message>
+        <source>充電制御を有効にする</source>
+        <translation>Turn On Charge Control</translation>
+    </message>
+    <message>
+        <source>充電上限や省電力の自動制御には、システム権限を持つ
+ヘルパーの登録が必要です(Appleの標準機構を使用)。</source>
+        <translation>Charge limits and automatic power saving need a helper
+with system privileges (a standard system service).</translation>
+    </message>
+    <message>
+        <source>ログイン時に自動で起動する(推奨)</source>
+        <translation>Open at login (recommended)</translation>
+    </message>
+    <message>
+        <source>通知</source>
+        <translation>Notifications</translation>
+    </message>
+    <message>
+        <source>充電制御ヘルパー</source>
+        <translation>Charge control helper</translation>
+    </message>
+    <message>
+        <source>準備ができました</source>
+        <translation>You’re All Set</translation>
+    </message>
+    <message>
+        <source>戻る</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>未設定(後から変更可)</source>
+        <translation>Not set up (can be changed later)</translation>
+    </message>
+    <message>
+        <source>画像をコピー</source>
+        <translation>Copy Image</translation>
+    </message>
+    <message>
+        <source>コピーしました</source>
+        <translation>Copied</translation>
+    </message>
+    <message>
+        <source>画像はコピー済みです — Xの投稿画面で ⌘V を押すと添付されます</source>
+        <translation>The image is copied — press Ctrl+V in the X post to attach it</translation>
+    </message>
+    <message>
+        <source>期間</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>「Xでシェア」で投稿画面が開きます。画像を付けるには投稿画面で ⌘V(コピー済み)。リンクだけでも投稿後に実績カードが画像として表示されます。</source>
+        <translation>“Share on X” opens the post page. To attach the image, press Ctrl+V there (it is already copied). Even with the link alone, the card shows as an image once posted.</translation>
+    </message>
+    <message>
+        <source>Xでシェア</source>
+        <translation>Share on X</translation>
+    </message>
+    <message>
+        <source>その他…</source>
+        <translation>More…</translation>
+    </message>
+    <message>
+        <source>画像を保存</source>
+        <translation>Save Image</translation>
+    </message>
+    <message>
+        <source>Xの投稿画面を開きました</source>
+        <translation>Opened the X post page</translation>
+    </message>
+    <message>
+        <source>⌘Vを押すと実績カードの画像を添付できます(コピー済み)。リンクだけでも投稿後にカードが画像表示されます。</source>
+        <translation>Press Ctrl+V to attach the card image (already copied). Even with the link alone, the card shows as an image once posted.</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -551,6 +551,177 @@
         <source>異常診断: %@</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>はじめる</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>次へ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>完了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI省電力</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>節電効果を実測学習し、駆動時間を自動で延ばします</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電管理</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電上限でバッテリーの劣化を抑えます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>見える化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「今日 +X分延命」など効果を定量表示します</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestruneへようこそ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AIがこのMacの使い方を学習し、バッテリーを長持ちさせます。</source>
+        <translation>AIがこのPCの使い方を学習し、バッテリーを長持ちさせます。</translation>
+    </message>
+    <message>
+        <source>通知は許可されています</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知が拒否されています(あとから変更できます)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>システム設定で許可する</source>
+        <translation>設定で許可する</translation>
+    </message>
+    <message>
+        <source>通知を許可する</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知の許可</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電の完了・バッテリーの高温・AI節電レポートなど、
+大事なタイミングだけお知らせします。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーは有効です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>システム設定での許可が必要です</source>
+        <translation>許可が必要です</translation>
+    </message>
+    <message>
+        <source>「ログイン項目と機能拡張」で Kestrune を許可してください。</source>
+        <translation>管理者に Kestrune のヘルパーを許可してもらってください。</translation>
+    </message>
+    <message>
+        <source>システム設定を開く</source>
+        <translation>設定を開く</translation>
+    </message>
+    <message>
+        <source>許可したので再接続</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>スキップしても監視機能は使えます(充電制御・省電力は後から「一般」タブで有効化できます)。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御を有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電上限や省電力の自動制御には、システム権限を持つ
+ヘルパーの登録が必要です(Appleの標準機構を使用)。</source>
+        <translation>充電上限や省電力の自動制御には、システム権限を持つ
+ヘルパーの登録が必要です(システム標準の仕組みを使用)。</translation>
+    </message>
+    <message>
+        <source>ログイン時に自動で起動する(推奨)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御ヘルパー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>準備ができました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>戻る</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未設定(後から変更可)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画像をコピー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>コピーしました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画像はコピー済みです — Xの投稿画面で ⌘V を押すと添付されます</source>
+        <translation>画像はコピー済みです — Xの投稿画面で Ctrl+V を押すと添付されます</translation>
+    </message>
+    <message>
+        <source>期間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「Xでシェア」で投稿画面が開きます。画像を付けるには投稿画面で ⌘V(コピー済み)。リンクだけでも投稿後に実績カードが画像として表示されます。</source>
+        <translation>「Xでシェア」で投稿画面が開きます。画像を付けるには投稿画面で Ctrl+V(コピー済み)。リンクだけでも投稿後に実績カードが画像として表示されます。</translation>
+    </message>
+    <message>
+        <source>Xでシェア</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>その他…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画像を保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Xの投稿画面を開きました</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>⌘Vを押すと実績カードの画像を添付できます(コピー済み)。リンクだけでも投稿後にカードが画像表示されます。</source>
+        <translation>Ctrl+Vを押すと実績カードの画像を添付できます(コピー済み)。リンクだけでも投稿後にカードが画像表示されます。</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

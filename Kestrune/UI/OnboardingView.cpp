@@ -303,7 +303,8 @@ QWidget* OnboardingView::finishStep()
 
     auto* summary = new QWidget;
     summary->setObjectName(QStringLiteral("summary"));
-    summary->setFixedWidth(summaryWidth);
+    // A longer translation widens the rows rather than being cut off.
+    summary->setMinimumWidth(summaryWidth);
     auto* rows = new QVBoxLayout(summary);
     rows->setContentsMargins(0, 0, 0, 0);
     m_notificationSummary = summaryRow(Localized::text("通知"), summary);

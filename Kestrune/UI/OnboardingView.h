@@ -30,7 +30,7 @@ public:
 
     struct Options {
         // Opens the desktop's notification settings.
-        SystemSettings systemSettings;
+        SystemSettings systemSettings = SystemSettings();
     };
 
     OnboardingView(AppState& state, OpenWindow openWindow, QWidget* parent = nullptr);

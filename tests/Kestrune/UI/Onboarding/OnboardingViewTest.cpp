@@ -122,7 +122,7 @@ TEST_F(OnboardingViewTest, ReturnWalksEveryStepAndTheFinishRegistersCompletesClo
     EXPECT_EQ(onboarding.result(), QDialog::Accepted);
     EXPECT_EQ(state->loginItem().status(), ServiceManagement::Status::Enabled);
     const QString entry = QString::fromUtf8(contents(state->loginItem().entryPath()));
-    EXPECT_TRUE(entry.contains(QStringLiteral("Exec=\"") + program + QStringLiteral("\" --login-item\n"))) << entry;
+    EXPECT_TRUE(entry.contains(QStringLiteral("Exec=\"") + program + QStringLiteral("\" --login-item\n"))) << entry.toStdString();
 }
 
 TEST_F(OnboardingViewTest, TheNotificationStepShowsWhatTheServiceAllowsAndAsksAgainOnRequest)
@@ -160,8 +160,8 @@ TEST_F(OnboardingViewTest, TheNotificationStepShowsWhatTheServiceAllowsAndAsksAg
     find<QPushButton>("requestNotification")->click();
     EXPECT_TRUE(view->requestingNotification());
     EXPECT_FALSE(find("requestNotification")->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return shown("notificationsAllowed"); }));
-    EXPECT_FALSE(view->requestingNotification());
+    ASSERT_TRUE(waitUntil([&] { return !view->requestingNotification(); }));
+    EXPECT_TRUE(shown("notificationsAllowed"));
     EXPECT_FALSE(shown("requestNotification"));
 }
 
@@ -191,7 +191,8 @@ TEST_F(OnboardingViewTest, TheHelperStepFollowsTheHelperLive)
     view.reset();
     state.reset();
     services->status = Status::NotRegistered;
-    daemon.releaseName();
+    services->statusAfterRegister = Status::Enabled;
+    services->registrations = 0;
     launch();
     open();
     pressReturn();
@@ -199,10 +200,6 @@ TEST_F(OnboardingViewTest, TheHelperStepFollowsTheHelperLive)
     find<QPushButton>("enableHelper")->click();
     find<QPushButton>("enableHelper")->click();
     EXPECT_EQ(services->registrations, 2);
-    spin(100);
-    EXPECT_TRUE(shown("enableHelper")); // no daemon answers yet
-    daemon.claimName();
-    find<QPushButton>("enableHelper")->click();
     EXPECT_TRUE(waitUntil([&] { return shown("helperEnabled"); }));
     EXPECT_FALSE(shown("enableHelper"));
 }
