@@ -34,8 +34,8 @@ class SymbolLabel;
 // and the ways to pass it on (post to X with a link to the card, hand it to another
 // application, copy it, save it).
 //
-// A post and the copy's feedback run on after the window closes: the post still opens X's
-// page, records the share and tells the user; neither touches the window once it is gone.
+// A post runs on after the window closes: it still opens X's page, records the share and tells
+// the user, and leaves the window alone once it is gone.
 class ShareView : public QWidget {
     Q_OBJECT
 
