@@ -931,6 +931,22 @@
         <source>許可したので再接続</source>
         <translation>Allowed — Reconnect</translation>
     </message>
+    <message>
+        <source>残量</source>
+        <translation>Charge</translation>
+    </message>
+    <message>
+        <source>最大容量</source>
+        <translation>Maximum capacity</translation>
+    </message>
+    <message>
+        <source>サイクル数</source>
+        <translation>Cycle count</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -931,6 +931,22 @@
         <source>許可したので再接続</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>残量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大容量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>サイクル数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

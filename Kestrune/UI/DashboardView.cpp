@@ -54,11 +54,11 @@ DashboardView::DashboardView(AppState& state, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
-    grid->addWidget(statCard("残量", QStringLiteral("battery.100percent"), QStringLiteral("chargeCard")), 0, 0);
-    grid->addWidget(statCard("最大容量", QStringLiteral("heart.fill"), QStringLiteral("capacityCard")), 0, 1);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "残量"), QStringLiteral("battery.100percent"), QStringLiteral("chargeCard")), 0, 0);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "最大容量"), QStringLiteral("heart.fill"), QStringLiteral("capacityCard")), 0, 1);
     grid->addWidget(
-        statCard("サイクル数", QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("cycleCard")), 1, 0);
-    grid->addWidget(statCard("温度", QStringLiteral("thermometer.medium"), QStringLiteral("temperatureCard")), 1, 1);
+        statCard(QT_TRANSLATE_NOOP("Kestrune", "サイクル数"), QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("cycleCard")), 1, 0);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "温度"), QStringLiteral("thermometer.medium"), QStringLiteral("temperatureCard")), 1, 1);
     layout->addLayout(grid);
     layout->addWidget(m_charts);
     layout->addStretch(1);

@@ -238,8 +238,12 @@ void InsightsView::fillList()
     if (!report)
         return;
     const QList<double> shares = barShares(*report);
-    for (qsizetype i = 0; i < shares.size(); ++i)
-        layout->addWidget(processRow(report->processes[size_t(i)], shares[i]));
+    for (qsizetype i = 0; i < shares.size(); ++i) {
+        QWidget* row = processRow(report->processes[size_t(i)], shares[i]);
+        layout->addWidget(row);
+        // Counted by the list's layout at once, also while the tab has never been shown.
+        row->show();
+    }
 }
 
 } // namespace kestrune
