@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTextStream>
 
+#include <memory>
 #include <utility>
 
 namespace kestrune {
@@ -34,32 +35,36 @@ public:
     // The tab at its full length.
     bool write(const ScreenFolder& folder, Tab tab, const QString& screen)
     {
-        if (!m_ready)
-            return false;
-        MainWindowView window(m_demo.state(), {});
-        window.resize(MainWindowView::firstSize);
-        window.tabs()->setCurrentIndex(tab);
-        return folder.write(screen, window);
+        const std::unique_ptr<MainWindowView> window = open(tab);
+        return window && folder.write(screen, *window);
     }
 
     // The window at the size it first opens with.
     bool writeAsOpened(const ScreenFolder& folder, Tab tab, const QString& screen)
     {
-        if (!m_ready)
+        const std::unique_ptr<MainWindowView> window = open(tab);
+        if (!window)
             return false;
-        MainWindowView window(m_demo.state(), {});
-        window.resize(MainWindowView::firstSize);
-        window.tabs()->setCurrentIndex(tab);
-        window.show();
+        window->show();
         demo::DemoApp::settle();
         QByteArray png;
         QBuffer buffer(&png);
-        if (!buffer.open(QIODevice::WriteOnly) || !window.grab().save(&buffer, "PNG"))
+        if (!buffer.open(QIODevice::WriteOnly) || !window->grab().save(&buffer, "PNG"))
             png.clear();
         return folder.write(screen, png);
     }
 
 private:
+    std::unique_ptr<MainWindowView> open(Tab tab)
+    {
+        if (!m_ready)
+            return nullptr;
+        auto window = std::make_unique<MainWindowView>(m_demo.state(), OpenWindow());
+        window->resize(MainWindowView::firstSize);
+        window->tabs()->setCurrentIndex(tab);
+        return window;
+    }
+
     demo::DemoApp m_demo;
     bool m_ready = false;
 };

@@ -1,10 +1,10 @@
+#include "tools/kestrune-demo/DemoApp.h"
 #include "Kestrune/AI/AIStrategist.h"
 #include "Kestrune/Adaptive/AdaptiveEngine.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/HistoryStore.h"
-#include "tools/kestrune-demo/DemoApp.h"
 
 #include <QSet>
 
@@ -50,8 +50,8 @@ TEST(DemoApp, AMonthOfUseReachesEveryEngine)
     for (const PowerActionRecord& record : app.history()->recentPowerActions(100000))
         kinds << record.action;
     EXPECT_EQ(kinds,
-        (QSet<QString>{"level", "lpm", "dim", "service", "throttle", "unthrottle", "restore", "measure", "strategy",
-            "report", "suggest", "share"}));
+        (QSet<QString> { "level", "lpm", "dim", "service", "throttle", "unthrottle", "restore", "measure",
+            "strategy", "report", "suggest", "share" }));
     EXPECT_GE(app.history()->recentSavings(30, now).size(), 28);
     EXPECT_FALSE(app.history()->actionOutcomes(now.addDays(-31), 1000).isEmpty());
 
@@ -80,11 +80,12 @@ TEST(DemoApp, TheHelperStandsWhereAsked)
         Status status;
         bool connected;
     };
-    for (const Case& c : {Case{HelperScene::Connected, Status::Enabled, true},
-             Case{HelperScene::Hardware80, Status::Enabled, true}, Case{HelperScene::Unanswered, Status::Enabled, false},
-             Case{HelperScene::RequiresApproval, Status::RequiresApproval, false},
-             Case{HelperScene::NotRegistered, Status::NotRegistered, false},
-             Case{HelperScene::NotFound, Status::NotFound, false}}) {
+    for (const Case& c : { Case { HelperScene::Connected, Status::Enabled, true },
+             Case { HelperScene::Hardware80, Status::Enabled, true },
+             Case { HelperScene::Unanswered, Status::Enabled, false },
+             Case { HelperScene::RequiresApproval, Status::RequiresApproval, false },
+             Case { HelperScene::NotRegistered, Status::NotRegistered, false },
+             Case { HelperScene::NotFound, Status::NotFound, false } }) {
         DemoApp::Options options;
         options.helper = c.scene;
         options.historyDays = 0;
