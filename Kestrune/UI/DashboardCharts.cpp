@@ -53,7 +53,8 @@ void fitAxis(QValueAxis* axis, const QList<double>& values, bool includeZero)
         low = 0;
         high = 1;
     }
-    const double span = std::max(high - low, 1.0);
+    // Whole numbers at least: the labels show no decimals.
+    const double span = std::max(high - low, 4.0);
     const double magnitude = std::pow(10.0, std::floor(std::log10(span / 4)));
     double step = magnitude;
     for (const double factor : { 1.0, 2.0, 5.0, 10.0 }) {

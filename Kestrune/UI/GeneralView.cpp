@@ -57,6 +57,17 @@ QCoro::Task<> resetThenEvaluate(QPointer<AppState> state)
     co_await state->evaluateNow();
 }
 
+// A button at its own width at the row's leading edge.
+QWidget* leading(QPushButton* button)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(button);
+    layout->addStretch(1);
+    return row;
+}
+
 QPixmap dot(const QColor& color, qreal devicePixelRatio)
 {
     constexpr int side = 8;
@@ -387,8 +398,7 @@ void GeneralView::buildMaintenanceSections()
     m_reset = new QPushButton(Localized::text("充電制御をリセット(充電を許可状態に戻す)"));
     m_reset->setObjectName(QStringLiteral("resetCharging"));
     m_reset->setAutoDefault(false);
-    m_reset->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    maintenance->addRow(m_reset);
+    maintenance->addRow(leading(m_reset));
     maintenance->addNote(Localized::text(
         "macOS標準の「バッテリー充電の最適化」はオフを推奨します(本アプリの制御と競合します)。"
         "システム設定 → バッテリーで変更できます。"));
@@ -405,8 +415,7 @@ void GeneralView::buildMaintenanceSections()
     m_checkForUpdates = new QPushButton(Localized::text("今すぐアップデートを確認"));
     m_checkForUpdates->setObjectName(QStringLiteral("checkForUpdates"));
     m_checkForUpdates->setAutoDefault(false);
-    m_checkForUpdates->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    updates->addRow(m_checkForUpdates);
+    updates->addRow(leading(m_checkForUpdates));
     updates->addNote(Localized::text(
         "新しいバージョンは自動的に確認・ダウンロードされ、アプリの再起動時に適用されます。"));
     connect(m_checkForUpdates, &QPushButton::clicked, this, [this] {

@@ -1,13 +1,16 @@
 #include "tools/kestrune-screens/MainWindowScreens.h"
 
 #include "Kestrune/UI/MainWindowView.h"
+#include "Kestrune/UI/SegmentedPicker.h"
 #include "tools/kestrune-demo/DemoApp.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QTabWidget>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -32,10 +35,13 @@ public:
             m_demo.measureInsights();
     }
 
-    // The tab at its full length.
-    bool write(const ScreenFolder& folder, Tab tab, const QString& screen)
+    // The tab at its full length, after `prepare` has had the window.
+    bool write(const ScreenFolder& folder, Tab tab, const QString& screen,
+        const std::function<void(MainWindowView&)>& prepare = {})
     {
         const std::unique_ptr<MainWindowView> window = open(tab);
+        if (window && prepare)
+            prepare(*window);
         return window && folder.write(screen, *window);
     }
 
@@ -78,6 +84,12 @@ bool mainWindowScreens(const ScreenFolder& folder)
         DemoWindows month({});
         ok &= month.writeAsOpened(folder, DashboardTab, QStringLiteral("main-window"));
         ok &= month.write(folder, DashboardTab, QStringLiteral("main-dashboard"));
+        ok &= month.write(
+            folder, DashboardTab, QStringLiteral("main-dashboard-month"), [](MainWindowView& window) {
+                window.findChild<SegmentedPicker*>(QStringLiteral("periodPicker"))
+                    ->segment(QStringLiteral("month"))
+                    ->click();
+            });
         ok &= month.write(folder, RulesTab, QStringLiteral("main-rules"));
         ok &= month.write(folder, InsightsTab, QStringLiteral("main-insights"));
         ok &= month.write(folder, GeneralTab, QStringLiteral("main-general"));
@@ -86,6 +98,8 @@ bool mainWindowScreens(const ScreenFolder& folder)
         demo::DemoApp::Options fresh;
         fresh.historyDays = 0;
         fresh.learned = false;
+        // Not even the launch's reading yet: the store is empty, the cards wait.
+        fresh.battery = false;
         ok &= DemoWindows(fresh).write(folder, DashboardTab, QStringLiteral("main-dashboard-empty"));
     }
     {
