@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QVBoxLayout>
 
 namespace kestrune {
 
@@ -38,7 +39,7 @@ MenuBarExtra::MenuBarExtra(AppState& state, OpenWindow openWindow, bool trayAvai
 
 MenuBarExtra::~MenuBarExtra()
 {
-    delete m_popover;
+    delete m_popup;
     delete m_window;
 }
 
@@ -69,35 +70,39 @@ OpenWindow MenuBarExtra::popoverOpening(OpenWindow openWindow)
 {
     // The popover steps aside for the window it opens.
     return [this, openWindow = std::move(openWindow)](const QString& id) {
-        if (m_popover)
-            m_popover->hide();
+        if (m_popup)
+            m_popup->hide();
         openWindow(id);
     };
 }
 
 void MenuBarExtra::togglePopover(const QRect& anchor)
 {
-    if (m_popover && m_popover->isVisible()) {
-        m_popover->hide();
+    if (m_popup && m_popup->isVisible()) {
+        m_popup->hide();
         return;
     }
-    if (!m_popover) {
-        m_popover = new MenuBarView(m_state, popoverOpening(m_openWindow));
-        m_popover->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    if (!m_popup) {
+        // A frame of the view's size, which follows the view as its content comes and goes
+        // (the helper banner).
+        m_popup = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
         // The click that closes the popover must not reach the tray icon too, or the icon
         // would open it again at once.
-        m_popover->setAttribute(Qt::WA_NoMouseReplay);
-        // It grows and shrinks with its content (the helper banner comes and goes).
-        m_popover->layout()->setSizeConstraint(QLayout::SetFixedSize);
+        m_popup->setAttribute(Qt::WA_NoMouseReplay);
+        auto* layout = new QVBoxLayout(m_popup);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        m_popover = new MenuBarView(m_state, popoverOpening(m_openWindow), m_popup);
+        layout->addWidget(m_popover);
     }
-    m_popover->adjustSize();
+    m_popup->adjustSize();
     QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screen)
-        m_popover->move(PopoverPlacement::topLeft(anchor, m_popover->size(), screen->availableGeometry()));
-    m_popover->show();
-    m_popover->activateWindow();
+        m_popup->move(PopoverPlacement::topLeft(anchor, m_popup->size(), screen->availableGeometry()));
+    m_popup->show();
+    m_popup->activateWindow();
     emit popoverOpened();
 }
 

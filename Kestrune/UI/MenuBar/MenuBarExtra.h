@@ -28,7 +28,7 @@ public:
     MenuBarLabel& label() const { return *m_label; }
     // The tray item, or null without a tray.
     QSystemTrayIcon* trayIcon() const { return m_tray; }
-    // The popover, once it has opened; null without a tray.
+    // The popover's content, once it has opened; null without a tray.
     MenuBarView* popover() const { return m_popover; }
     // The window standing in for the tray, or null where there is a tray.
     NoTrayWindow* window() const { return m_window; }
@@ -54,6 +54,7 @@ private:
     MenuBarLabel* m_label;
     QSystemTrayIcon* m_tray = nullptr;
     // Owned here; neither is deleted when closed.
+    QWidget* m_popup = nullptr;
     MenuBarView* m_popover = nullptr;
     NoTrayWindow* m_window = nullptr;
 };
