@@ -28,10 +28,7 @@ HelperBanner::HelperBanner(AppState& state, QWidget* parent)
     , m_reconnect(new QPushButton(Localized::text("再接続"), this))
     , m_repair(new QPushButton(Localized::text("修復"), this))
 {
-    auto* warning = new SymbolLabel(QStringLiteral("exclamationmark.triangle.fill"),
-                                    Localized::text("充電制御にはヘルパーの有効化が必要です"), this);
-    Style::apply(warning, Style::Caption, SystemColors::orange());
-    warning->setWordWrap(true);
+    auto* warning = SymbolLabel::warning(Localized::text("充電制御にはヘルパーの有効化が必要です"), this);
 
     m_status->setObjectName(QStringLiteral("helperStatus"));
     m_status->setTextFormat(Qt::PlainText);

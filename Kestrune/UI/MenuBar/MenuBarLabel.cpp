@@ -20,7 +20,7 @@ namespace kestrune {
 namespace {
 
 const QColor strokeColor(250, 250, 250);
-const QColor rimColor(20, 20, 20, 200);
+const QColor rimColor(20, 20, 20, 190);
 
 // The drawing in one colour: its shape kept, every pixel of it `color`.
 QImage tinted(const QImage& shape, const QColor& color)
@@ -30,6 +30,33 @@ QImage tinted(const QImage& shape, const QColor& color)
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(image.rect(), color);
     return image;
+}
+
+// The shape grown by `radius` pixels all round, in `color`: each pixel takes the strongest
+// coverage within the radius.
+QImage rimOf(const QImage& shape, int radius, const QColor& color)
+{
+    QImage rim(shape.size(), QImage::Format_ARGB32_Premultiplied);
+    rim.setDevicePixelRatio(shape.devicePixelRatio());
+    const int width = shape.width();
+    const int height = shape.height();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(rim.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            int coverage = 0;
+            for (int dy = -radius; dy <= radius; ++dy) {
+                if (y + dy < 0 || y + dy >= height)
+                    continue;
+                const auto* source = reinterpret_cast<const QRgb*>(shape.constScanLine(y + dy));
+                for (int dx = -radius; dx <= radius; ++dx)
+                    if (x + dx >= 0 && x + dx < width && dx * dx + dy * dy <= radius * radius)
+                        coverage = std::max(coverage, qAlpha(source[x + dx]));
+            }
+            const int alpha = coverage * color.alpha() / 255;
+            line[x] = qPremultiply(qRgba(color.red(), color.green(), color.blue(), alpha));
+        }
+    }
+    return rim;
 }
 
 // The largest bold font of the application's face in which `text` fits `box`.
@@ -144,17 +171,9 @@ QPixmap MenuBarLabel::draw(const QString& symbol, const QString& text, int side,
         }
     }
 
-    // The rim: the shape spread by about a pixel in every direction, in a dark colour.
-    QImage result(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    result.setDevicePixelRatio(devicePixelRatio);
-    result.fill(Qt::transparent);
+    // The rim: the shape grown by about a pixel, in a dark colour, under the light strokes.
+    QImage result = rimOf(shape, std::max(1, int(std::lround(pixels / 22.0))), rimColor);
     QPainter painter(&result);
-    const QImage rim = tinted(shape, rimColor);
-    const qreal step = std::max(1.0, std::round(pixels / 22.0)) / devicePixelRatio;
-    for (const qreal dx : {-step, 0.0, step})
-        for (const qreal dy : {-step, 0.0, step})
-            if (dx != 0 || dy != 0)
-                painter.drawImage(QPointF(dx, dy), rim);
     painter.drawImage(QPointF(0, 0), tinted(shape, strokeColor));
     painter.end();
     return QPixmap::fromImage(result);

@@ -112,7 +112,7 @@ PowerSaverSection::PowerSaverSection(AppState& state, OpenWindow openWindowAndAc
     m_share->setAutoRaise(true);
     m_share->setToolTip(Localized::text("実績をシェア"));
     m_share->setAccessibleName(Localized::text("実績をシェア"));
-    const int shareSide = QFontMetrics(Style::font(Style::Callout)).height();
+    const int shareSide = QFontMetrics(Style::font(Style::Body)).height();
     m_share->setIcon(Style::symbol(QStringLiteral("square.and.arrow.up"), SystemColors::green(), shareSide,
                                    devicePixelRatioF()));
     m_share->setIconSize(QSize(shareSide, shareSide));
