@@ -9,6 +9,7 @@
 
 #include "Foundation/UserDefaults.h"
 #include "bench/TrayIdle/FakeStatusNotifierWatcher.h"
+#include "bench/support/IdleWindows.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/HelperDaemonProcess.h"
@@ -16,59 +17,29 @@
 #include "tests/support/SimProgram.h"
 #include "tests/support/TestPaths.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
-#include <cstring>
-#include <vector>
-
 using namespace kestrune;
 
 namespace {
-
-int warmupSeconds = 60;
-int windowSeconds = 600;
-
-QByteArray procFile(qint64 pid, const char* name)
-{
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // User and system time of the process so far, in seconds.
 double cpuSeconds(qint64 pid)
 {
     // The fields after the command's closing parenthesis; utime and stime are the 14th and
     // 15th of the line, the 12th and 13th after it.
-    const QByteArray stat = procFile(pid, "stat");
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
     if (fields.size() < 13)
         return 0;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
-// A line of /proc/PID/status ("VmRSS:    41236 kB"), in MB.
-double statusMegabytes(qint64 pid, const char* field)
-{
-    const QRegularExpression line(QStringLiteral("^%1:\\s+(\\d+) kB$").arg(QLatin1String(field)),
-                                  QRegularExpression::MultilineOption);
-    return line.match(QString::fromLatin1(procFile(pid, "status"))).captured(1).toDouble() / 1024.0;
-}
-
-// CPU seconds the program spends per hour of idling, after a warm-up.
-double cpuSecondsPerHour(qint64 pid)
-{
-    test::spin(warmupSeconds * 1000);
-    const double before = cpuSeconds(pid);
-    test::spin(windowSeconds * 1000);
-    return (cpuSeconds(pid) - before) / windowSeconds * 3600.0;
 }
 
 void BM_TrayIdle(benchmark::State& state)
@@ -115,12 +86,13 @@ void BM_TrayIdle(benchmark::State& state)
         state.counters["tray_item_ms"] = double(startup.nsecsElapsed()) / 1e6;
 
         const qint64 pid = program.pid();
-        state.counters["ac_cpu_s_per_h"] = cpuSecondsPerHour(pid);
+        const auto programCpu = [pid] { return cpuSeconds(pid); };
+        state.counters["ac_cpu_s_per_h"] = IdleWindows::cpuSecondsPerHour(programCpu);
         test::SimProgram::run({QStringLiteral("unplug"), root});
-        state.counters["battery_cpu_s_per_h"] = cpuSecondsPerHour(pid);
-        state.counters["VmRSS_MB"] = statusMegabytes(pid, "VmRSS");
-        state.counters["VmHWM_MB"] = statusMegabytes(pid, "VmHWM");
-        state.SetIterationTime(2.0 * (warmupSeconds + windowSeconds));
+        state.counters["battery_cpu_s_per_h"] = IdleWindows::cpuSecondsPerHour(programCpu);
+        state.counters["VmRSS_MB"] = IdleWindows::statusMegabytes(QString::number(pid), "VmRSS");
+        state.counters["VmHWM_MB"] = IdleWindows::statusMegabytes(QString::number(pid), "VmHWM");
+        state.SetIterationTime(2.0 * IdleWindows::seconds());
         // The program quits as at logout: charging and power saving are given back.
         program.stop();
         model.stop();
@@ -128,32 +100,4 @@ void BM_TrayIdle(benchmark::State& state)
 }
 BENCHMARK(BM_TrayIdle)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
-// Takes this program's own flags out of the arguments.
-void readFlags(int& argc, char** argv)
-{
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--warmup-seconds=", 17) == 0)
-            warmupSeconds = std::atoi(argv[i] + 17);
-        else if (std::strncmp(argv[i], "--window-seconds=", 17) == 0)
-            windowSeconds = std::max(1, std::atoi(argv[i] + 17));
-        else
-            rest.push_back(argv[i]);
-    }
-    argc = int(rest.size());
-    std::copy(rest.begin(), rest.end(), argv);
-}
-
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    readFlags(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -28,6 +28,9 @@ namespace kestrune {
 
 namespace {
 
+// The width of a line inside the popover.
+constexpr int lineWidth = MenuBarView::fixedWidth - 2 * MenuBarView::padding;
+
 QLabel* captionLabel(const QString& text, Style::TextStyle style, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -128,7 +131,6 @@ PowerSaverSection::PowerSaverSection(AppState& state, OpenWindow openWindowAndAc
     m_drainers->setObjectName(QStringLiteral("drainers"));
     m_drainers->setTextFormat(Qt::PlainText);
     Style::apply(m_drainers, Style::Caption2, Style::Tertiary);
-    // One line: a long list is cut at the popover's edge rather than widening it.
     m_drainers->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* block = new QVBoxLayout(m_block);
@@ -232,7 +234,9 @@ void PowerSaverSection::refresh()
     m_throttled->setText(Localized::fmt("%lld件減速中", qint64(throttled)));
     const QStringList drainers = MenuBarView::topDrainerNames(m_state.tracker().latestProcesses());
     m_drainers->setVisible(onBattery && !drainers.isEmpty());
-    m_drainers->setText(Localized::fmt("消費大: %@", drainers.join(Localized::text("、"))));
+    // One line, cut short with an ellipsis where the names run past the popover's edge.
+    const QString line = Localized::fmt("消費大: %@", drainers.join(Localized::text("、")));
+    m_drainers->setText(m_drainers->fontMetrics().elidedText(line, Qt::ElideRight, lineWidth));
 }
 
 } // namespace kestrune

@@ -105,15 +105,17 @@ TEST(MenuBarLabelDrawing, TheFigureSharesTheSquareAtEverySize)
             EXPECT_EQ(alone.size(), QSize(side, side) * ratio);
             EXPECT_EQ(withText.size(), alone.size());
             EXPECT_NE(alone, withText) << side;
-            // Something is drawn in the lower quarter only with the figure.
-            auto inkBelow = [&](const QImage& image) {
+            // The figure keeps to the lower part of the square.
+            const QImage figure = MenuBarLabel::draw("no.such.symbol", "100%", side, ratio).toImage();
+            auto inkIn = [&](int fromRow, int toRow) {
                 int ink = 0;
-                for (int y = image.height() * 3 / 4; y < image.height(); ++y)
-                    for (int x = 0; x < image.width(); ++x)
-                        ink += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+                for (int y = fromRow; y < toRow; ++y)
+                    for (int x = 0; x < figure.width(); ++x)
+                        ink += qAlpha(figure.pixel(x, y)) > 0 ? 1 : 0;
                 return ink;
             };
-            EXPECT_GT(inkBelow(withText), inkBelow(alone)) << side;
+            EXPECT_EQ(inkIn(0, figure.height() / 2), 0) << side;
+            EXPECT_GT(inkIn(figure.height() / 2, figure.height()), 0) << side;
         }
     }
 }
