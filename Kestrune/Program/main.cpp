@@ -48,6 +48,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &kestrune, [&kestrune] { kestrune.finishLaunching(QCoreApplication::arguments()); });
 
     const int code = application.exec();
+    // Settings are written at the end of an event-loop turn; the last turn's may still wait.
+    AppState::shared().defaults().synchronize();
     instance.release();
     AppLanguage::relaunchIfRequested();
     return code;
