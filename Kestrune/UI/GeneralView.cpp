@@ -13,13 +13,22 @@ GeneralView::GeneralView(AppState& state, QWidget* parent)
 {
 }
 
+namespace {
+
+// A coroutine of its own rather than a lambda's body: a lambda's captures live in the lambda,
+// which is gone once the timer has called it, while a coroutine's parameters live in its frame.
+QCoro::Task<> connectThenEvaluate(QPointer<AppState> target)
+{
+    co_await target->helper().ensureConnected();
+    if (target)
+        co_await target->evaluateNow();
+}
+
+} // namespace
+
 void GeneralView::reconnectAndEvaluate(AppState& state)
 {
-    QTimer::singleShot(0, &state, [target = QPointer<AppState>(&state)]() -> QCoro::Task<> {
-        co_await target->helper().ensureConnected();
-        if (target)
-            co_await target->evaluateNow();
-    });
+    QTimer::singleShot(0, &state, [target = QPointer<AppState>(&state)] { connectThenEvaluate(target); });
 }
 
 bool GeneralView::openLoginItemsSettings(AppState& state)
