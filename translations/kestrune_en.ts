@@ -781,7 +781,7 @@ with system privileges (a standard system service).</translation>
     </message>
     <message>
         <source>%lld回</source>
-        <translation>%lld</translation>
+        <translation>%lld cycles</translation>
     </message>
     <message>
         <source>実効 %lld / 設計 %lld mAh</source>
@@ -1094,6 +1094,118 @@ with system privileges (a standard system service).</translation>
     <message>
         <source>例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。</source>
         <translation>Example: with a limit of %lld%%, charging resumes once the battery falls to %lld%%.</translation>
+    </message>
+    <message>
+        <source>Kestrune</source>
+        <translation>Kestrune</translation>
+    </message>
+    <message>
+        <source>実績をシェア</source>
+        <translation>Share achievements</translation>
+    </message>
+    <message>
+        <source>ようこそ</source>
+        <translation>Welcome</translation>
+    </message>
+    <message>
+        <source>今すぐ満充電</source>
+        <translation>Charge to Full Now</translation>
+    </message>
+    <message>
+        <source>満充電を中止</source>
+        <translation>Stop Full Charge</translation>
+    </message>
+    <message>
+        <source>100%まで充電中</source>
+        <translation>Charging to 100%</translation>
+    </message>
+    <message>
+        <source>バッテリー最大容量(設計容量比)</source>
+        <translation>Battery maximum capacity (relative to design capacity)</translation>
+    </message>
+    <message>
+        <source>充放電サイクル数</source>
+        <translation>Charge cycle count</translation>
+    </message>
+    <message>
+        <source>バッテリー温度</source>
+        <translation>Battery temperature</translation>
+    </message>
+    <message>
+        <source>再接続</source>
+        <translation>Reconnect</translation>
+    </message>
+    <message>
+        <source>修復</source>
+        <translation>Repair</translation>
+    </message>
+    <message>
+        <source>充電制御にはヘルパーの有効化が必要です</source>
+        <translation>Charge control needs the helper to be enabled</translation>
+    </message>
+    <message>
+        <source>状態: </source>
+        <translation>Status: </translation>
+    </message>
+    <message>
+        <source>ダッシュボードを開く</source>
+        <translation>Open Dashboard</translation>
+    </message>
+    <message>
+        <source>アップデートを確認</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>停止中</source>
+        <translation>On hold</translation>
+    </message>
+    <message>
+        <source>給電中</source>
+        <translation>On AC power</translation>
+    </message>
+    <message>
+        <source>アダプタ %lldW</source>
+        <translation>Adapter %lldW</translation>
+    </message>
+    <message>
+        <source>現在の消費ペースでの推定駆動可能時間</source>
+        <translation>Estimated runtime at the current rate of use</translation>
+    </message>
+    <message>
+        <source>残り約%lld時間%lld分</source>
+        <translation>About %lldh %lldm left</translation>
+    </message>
+    <message>
+        <source>残り約%lld分</source>
+        <translation>About %lldm left</translation>
+    </message>
+    <message>
+        <source>LLM戦略適用中</source>
+        <translation>LLM strategy in effect</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>手動</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>レベル</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>今日 +%.0f分延命(推定)</source>
+        <translation>Today +%.0f min gained (est.)</translation>
+    </message>
+    <message>
+        <source>消費大: %@</source>
+        <translation>Top users: %@</translation>
     </message>
 </context>
 <context>

@@ -1094,6 +1094,118 @@
         <source>例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Kestrune</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>実績をシェア</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ようこそ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今すぐ満充電</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>満充電を中止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100%まで充電中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー最大容量(設計容量比)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充放電サイクル数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー温度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>再接続</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>修復</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御にはヘルパーの有効化が必要です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>状態: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ダッシュボードを開く</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アップデートを確認</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>給電中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アダプタ %lldW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在の消費ペースでの推定駆動可能時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>残り約%lld時間%lld分</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>残り約%lld分</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LLM戦略適用中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>手動</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>レベル</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日 +%.0f分延命(推定)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消費大: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -1,6 +1,7 @@
 #include "Kestrune/App/AppLanguage.h"
 
 #include "Foundation/UserDefaults.h"
+#include "Platform/ServiceManagement/LoginItem.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -12,9 +13,6 @@
 namespace kestrune {
 
 namespace {
-
-// The argument only the session's autostart entry passes.
-const QString loginItemArgument = QStringLiteral("--login-item");
 
 // What the running process has settled: the interface language and a pending relaunch.
 QString installedCode = QStringLiteral("ja");
@@ -125,7 +123,7 @@ bool AppLanguage::relaunchIfRequested()
         return false;
     relaunchPending = false;
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    arguments.removeAll(loginItemArgument);
+    arguments.removeAll(QLatin1String(LoginItem::launchArgument));
     // The program and its arguments go to the new process as they are; no shell reads them.
     return QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
 }

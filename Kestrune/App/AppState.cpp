@@ -339,9 +339,14 @@ void AppState::routeNotificationTap(const QString& id)
         ++m_shareRequestTick;
         emit shareRequestTickChanged(m_shareRequestTick);
     } else {
-        ++m_windowRequestTick;
-        emit windowRequestTickChanged(m_windowRequestTick);
+        requestWindow();
     }
+}
+
+void AppState::requestWindow()
+{
+    ++m_windowRequestTick;
+    emit windowRequestTickChanged(m_windowRequestTick);
 }
 
 void AppState::checkNotifications(const BatterySnapshot& s)

@@ -145,6 +145,9 @@ public:
     // `id` as the notifier reports it ("limit-<UUID>"): milestones ask for the share window,
     // everything else for the main window.
     void routeNotificationTap(const QString& id);
+    // Asks for the main window (the onboarding window while onboarding is not complete), for
+    // code that has no window of its own to open: the launch, a reopen.
+    void requestWindow();
 
 signals:
     void snapshotChanged();

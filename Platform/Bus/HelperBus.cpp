@@ -6,7 +6,17 @@ namespace kestrune {
 
 QDBusConnection HelperBus::connection()
 {
-    return isSystemBus() ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+    switch (PlatformEnvironment::bus()) {
+    case PlatformEnvironment::Bus::Session:
+        return QDBusConnection::sessionBus();
+    case PlatformEnvironment::Bus::Address:
+        // One named connection per process: every caller shares it, as they share the
+        // session and system buses.
+        return QDBusConnection::connectToBus(PlatformEnvironment::busAddress(), QStringLiteral("kestrune-helper-bus"));
+    case PlatformEnvironment::Bus::System:
+        break;
+    }
+    return QDBusConnection::systemBus();
 }
 
 bool HelperBus::isSystemBus()

@@ -4,6 +4,22 @@
 
 namespace kestrune {
 
+namespace {
+
+QString busVariable()
+{
+    return qEnvironmentVariable("KESTRUNE_BUS").trimmed();
+}
+
+// A D-Bus address is a transport, a colon and its key=value pairs.
+bool isAddress(const QString& value)
+{
+    const qsizetype colon = value.indexOf(u':');
+    return colon > 0 && value.indexOf(u'=', colon) > colon;
+}
+
+} // namespace
+
 QString PlatformEnvironment::sysfsRoot()
 {
     QString root = qEnvironmentVariable("KESTRUNE_SYSFS_ROOT");
@@ -16,9 +32,28 @@ QString PlatformEnvironment::sysfsRoot()
 
 PlatformEnvironment::Bus PlatformEnvironment::bus()
 {
-    return qEnvironmentVariable("KESTRUNE_BUS").trimmed().toLower() == QLatin1String("session")
-        ? Bus::Session
-        : Bus::System;
+    const QString value = busVariable();
+    if (value.toLower() == QLatin1String("session"))
+        return Bus::Session;
+    return isAddress(value) ? Bus::Address : Bus::System;
+}
+
+QString PlatformEnvironment::busAddress()
+{
+    return bus() == Bus::Address ? busVariable() : QString();
+}
+
+QString PlatformEnvironment::busSetting()
+{
+    switch (bus()) {
+    case Bus::Session:
+        return QStringLiteral("session");
+    case Bus::Address:
+        return busAddress();
+    case Bus::System:
+        break;
+    }
+    return QStringLiteral("system");
 }
 
 } // namespace kestrune

@@ -9,12 +9,18 @@ namespace kestrune {
 // else in Kestrune reads the environment.
 class PlatformEnvironment {
 public:
-    enum class Bus { System, Session };
+    enum class Bus { System, Session, Address };
 
     // KESTRUNE_SYSFS_ROOT, default "/sys"; never ends in a slash (except "/").
     static QString sysfsRoot();
-    // KESTRUNE_BUS: "session" selects the session bus; anything else the system bus.
+    // KESTRUNE_BUS: "session" selects the session bus, a D-Bus address ("unix:path=…") a bus
+    // of its own, so that the daemon can live on a private bus while the desktop's session
+    // bus carries everything else; anything else the system bus.
     static Bus bus();
+    // The address KESTRUNE_BUS names, or empty when it names none.
+    static QString busAddress();
+    // What a process started for us must find in KESTRUNE_BUS to reach the same bus.
+    static QString busSetting();
 };
 
 } // namespace kestrune

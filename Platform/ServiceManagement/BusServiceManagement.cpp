@@ -68,7 +68,7 @@ BusServiceManagement::Options BusServiceManagement::standardOptions(const QStrin
     options.activationDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/dbus-1/services");
     // A daemon started by the session bus must find the same machine and bus as the application.
-    options.environment = {QStringLiteral("KESTRUNE_BUS=session"),
+    options.environment = {QStringLiteral("KESTRUNE_BUS=") + PlatformEnvironment::busSetting(),
                            QStringLiteral("KESTRUNE_SYSFS_ROOT=") + PlatformEnvironment::sysfsRoot()};
     options.installCommand = QStringLiteral("sudo cmake --install build");
     return options;

@@ -8,6 +8,7 @@
 #include "tools/kestrune-screens/ShareCardScreens.h"
 #include "tools/kestrune-screens/ShareWindowScreens.h"
 #include "tools/kestrune-screens/ToolkitScreens.h"
+#include "tools/kestrune-screens/TrayScreens.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -29,7 +30,8 @@ const char* const usageText =
     "written.\n";
 
 // Every set of screens, in the order they are written.
-const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, mainWindowScreens, shareWindowScreens, onboardingScreens};
+const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, trayScreens, mainWindowScreens, shareWindowScreens,
+    onboardingScreens};
 
 // Makes `code` the interface language, as a launch with that choice stored would: the
 // translations are installed from a throwaway defaults store, so the user's is not touched.
