@@ -79,6 +79,7 @@ AppState& AppState::shared()
 AppState::AppState(AppContext context, QObject* parent)
     : QObject(parent)
     , m_clock(*context.clock)
+    , m_calendar(context.calendar)
     , m_workspace(context.workspace ? context.workspace : std::make_shared<FakeWorkspace>())
     , m_services(context.services ? context.services
                                   : std::make_shared<BusServiceManagement>(context.helperBus,
@@ -88,7 +89,7 @@ AppState::AppState(AppContext context, QObject* parent)
     , m_registerWait(context.helper.registerWait)
     , m_defaults(std::make_unique<UserDefaults>(context.defaultsPath))
 {
-    const LocalCalendar& calendar = context.calendar;
+    const LocalCalendar& calendar = m_calendar;
     m_loginItem = std::make_unique<LoginItem>(context.loginItem.value_or(LoginItem::standardOptions()));
     m_updater = std::make_unique<UpdaterManager>(context.updater, *m_defaults, driverOf(context), m_clock);
     m_monitor = std::make_unique<BatteryMonitor>(context.sysfsRoot, m_clock, context.powerSourcePoll);

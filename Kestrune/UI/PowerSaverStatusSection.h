@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QSlider;
+class QWidget;
+
+namespace kestrune {
+
+class AppState;
+class CapsuleLabel;
+class FormSection;
+class SegmentedPicker;
+
+// The power saver tab's first section: the level in force and the autopilot's status, today's
+// savings, the runtime estimate against the target, the watts still to save, and the level
+// controls (automatic or manual level, the manual level itself, the boost until AC).
+class PowerSaverStatusSection : public QObject {
+    Q_OBJECT
+
+public:
+    // Fills `section`. `evaluate` starts one evaluation without waiting for it; the boost
+    // switch calls it on every flip.
+    PowerSaverStatusSection(AppState& state, FormSection* section, std::function<void()> evaluate,
+                            QObject* parent = nullptr);
+
+    // "L2 強化節電" for a stored manual level; a level without a title shows its number alone.
+    static QString manualLevelText(int level);
+
+private:
+    void showLevel();
+    void showToday();
+    void showRuntime();
+    void showTarget();
+    void showDeficit();
+    void showLevelControls();
+    void showManualLevel();
+    void showBoost();
+
+    AppState& m_state;
+    std::function<void()> m_evaluate;
+    CapsuleLabel* m_badge;
+    QLabel* m_statusText;
+    QLabel* m_today;
+    QLabel* m_runtime;
+    QWidget* m_runtimeRow;
+    QLabel* m_target;
+    QWidget* m_targetRow;
+    QLabel* m_deficit;
+    QWidget* m_deficitRow;
+    SegmentedPicker* m_levelMode;
+    QWidget* m_manualRow;
+    QSlider* m_manualLevel;
+    QLabel* m_manualLevelText;
+    QCheckBox* m_boost;
+};
+
+} // namespace kestrune
