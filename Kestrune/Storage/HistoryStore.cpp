@@ -435,6 +435,21 @@ QList<BatterySample> HistoryStore::samples(const QDateTime& since) const
     return *rows;
 }
 
+QList<BatterySample> HistoryStore::thinnedSamples(const QDateTime& since, int points) const
+{
+    if (points <= 0)
+        return {};
+    // Counted and numbered in one pass over the index; only the rows kept are read whole.
+    return fetch<BatterySample>(
+        QStringLiteral("WHERE id IN (SELECT id FROM (SELECT id,"
+                       " ROW_NUMBER() OVER (ORDER BY timestamp, id) - 1 AS position, COUNT(*) OVER () AS total"
+                       " FROM BatterySample WHERE timestamp >= ?)"
+                       " WHERE total <= ? OR position % (total / ? + 1) = 0)"
+                       " ORDER BY timestamp, id"),
+        { toStored(since), points, points })
+        .value_or(QList<BatterySample>());
+}
+
 QList<BatterySample> HistoryStore::samples(const QDateTime& since, int limit) const
 {
     return fetchAfter<BatterySample>(since, limit);

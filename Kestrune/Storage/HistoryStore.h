@@ -61,6 +61,11 @@ public:
 
     // The newest `sampleFetchLimit` samples at or after `since`, oldest first.
     QList<BatterySample> samples(const QDateTime& since) const;
+    // Every sample at or after `since`, oldest first, thinned to at most `points` of them
+    // without a cap on the rows looked at, so that a chart of a month reaches back a month:
+    // of n > points rows, those at the positions (from 0) that are multiples of
+    // n / points + 1 (the first row always among them).
+    QList<BatterySample> thinnedSamples(const QDateTime& since, int points) const;
     // For sync watermarks the bound is strict: the row at `since` was already handed out.
     // These answer at most `limit` rows, none for a limit below 1.
     QList<BatterySample> samples(const QDateTime& since, int limit) const;
