@@ -20,7 +20,7 @@ TEST_F(PowerSaverViewFixture, AchievementsFollowTheLedgerAndShareOpensTheShareWi
     open();
     HistoryStore& history = *state->history();
     PowerSaverEngine& engine = state->powerSaver();
-    const QDateTime now = clock.now();
+    const QDateTime now = clock().now();
 
     history.accrueSavings(1.0, 0.4, 1, now);
     engine.loadLedgerTotals(now);
@@ -36,7 +36,7 @@ TEST_F(PowerSaverViewFixture, AchievementsFollowTheLedgerAndShareOpensTheShareWi
 
     // Yesterday's savings make a streak of two, seen at the next reading.
     history.accrueSavings(5.0, 10, 1, now.addDays(-1));
-    readAfter(60);
+    demo->readAfter(60);
     EXPECT_TRUE(shown("streakRow"));
     EXPECT_EQ(textsIn(find("streakRow")).last(), QStringLiteral("2日連続"));
 
@@ -62,8 +62,7 @@ TEST_F(PowerSaverViewFixture, TheStrategyButtonAsksOncePerDayAndOnlyOnBattery)
     settings.setLlmEnabled(true);
 
     // On battery the autopilot asks by itself and fails: the error, and the button.
-    setMachine(machine(false));
-    readAfter(60);
+    plug(false);
     ASSERT_TRUE(waitUntil([&] { return strategist.lastError().has_value(); }));
     EXPECT_TRUE(generate->isEnabled());
     EXPECT_TRUE(shown("strategyNote"));
@@ -87,29 +86,29 @@ TEST_F(PowerSaverViewFixture, TheStrategyButtonAsksOncePerDayAndOnlyOnBattery)
     const int asked = int(backend.requests(strategyRoute).size());
 
     // A new local day opens it again; the autopilot's own request of that day fails.
-    clock.set(QDateTime(QDate(2026, 3, 3), QTime(0, 0, 30), Qt::UTC));
-    readAfter(1);
+    clock().set(QDateTime(QDate(2026, 3, 3), QTime(0, 0, 30), Qt::UTC));
+    demo->readAfter(1);
     ASSERT_TRUE(waitUntil([&] { return backend.requests(strategyRoute).size() > asked && !strategist.isCalling(); }));
     EXPECT_TRUE(generate->isEnabled());
     EXPECT_TRUE(text("strategyNote").startsWith(QStringLiteral("戦略更新エラー")));
 
     // Back on AC it closes.
-    setMachine(machine(true));
-    readAfter(60);
+    plug(true);
     EXPECT_FALSE(generate->isEnabled());
 }
 
 TEST_F(PowerSaverViewFixture, AStoredStrategyShowsOnlyWhatItHoldsBesideTheReportAndTheDiagnosis)
 {
-    const QDateTime receivedAt = clock.now().addSecs(-3600);
-    preset({{QStringLiteral("ai.strategyJSON"),
-             QByteArray(R"({"target_drain_watts":6.5,"throttle_recommended":[],"throttle_avoid":["Slack","Zoom"]})")},
-            {QStringLiteral("ai.strategyUpdatedAt"), Epoch::secondsSince1970(receivedAt)},
-            {QStringLiteral("ai.strategyDay"), QStringLiteral("2026-03-02")},
-            {QStringLiteral("ai.lastSessionReport"), QStringLiteral("2時間の駆動で18分延命しました。")},
-            {QStringLiteral("ai.lastSessionReportAt"), Epoch::secondsSince1970(receivedAt.addSecs(-600))}});
+    demo::DemoApp::Options options = fresh();
+    const QDateTime receivedAt = options.now.addSecs(-3600);
+    options.defaults.insert({{QStringLiteral("ai.strategyJSON"),
+                              QByteArray(R"({"target_drain_watts":6.5,"throttle_recommended":[],"throttle_avoid":["Slack","Zoom"]})")},
+                             {QStringLiteral("ai.strategyUpdatedAt"), Epoch::secondsSince1970(receivedAt)},
+                             {QStringLiteral("ai.strategyDay"), QStringLiteral("2026-03-02")},
+                             {QStringLiteral("ai.lastSessionReport"), QStringLiteral("2時間の駆動で18分延命しました。")},
+                             {QStringLiteral("ai.lastSessionReportAt"), Epoch::secondsSince1970(receivedAt.addSecs(-600))}});
     backend.setText(QStringLiteral("ブラウザのタブが電力を使っています。"));
-    open();
+    open(options);
 
     EXPECT_TRUE(shown("strategyRow"));
     EXPECT_FALSE(shown("reasoning"));

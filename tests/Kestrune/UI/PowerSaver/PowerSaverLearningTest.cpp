@@ -25,7 +25,7 @@ TEST_F(PowerSaverViewFixture, LearningReportListsTheLargestEffectsTheStrongestDi
     open();
     SavingsModel& savings = state->savings();
     HistoryStore& history = *state->history();
-    const QDateTime now = clock.now();
+    const QDateTime now = clock().now();
     // Shown anew, the tab reads what depends on the day afresh.
     const auto reshow = [&] {
         view->hide();

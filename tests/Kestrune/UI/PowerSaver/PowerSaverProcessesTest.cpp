@@ -45,7 +45,7 @@ TEST_F(PowerSaverViewFixture, ActionLogListsFiftyRecordsAndReloadsWithTheStatusL
     const QStringList kinds{QStringLiteral("share"), QStringLiteral(""), QStringLiteral("strategy"), QStringLiteral("report"),
                             QStringLiteral("unthrottle")};
     for (int i = 0; i < 51; ++i) {
-        PowerActionRecord record(clock.now().addSecs(60 * (i + 1)), kinds.at(i % kinds.size()),
+        PowerActionRecord record(clock().now().addSecs(60 * (i + 1)), kinds.at(i % kinds.size()),
                                  QStringLiteral("record %1").arg(i));
         ASSERT_TRUE(history.save(record));
     }
@@ -73,10 +73,10 @@ TEST_F(PowerSaverViewFixture, ActionLogListsFiftyRecordsAndReloadsWithTheStatusL
     }
 
     // Written while the tab is shown: listed once the autopilot's status line changes.
-    PowerActionRecord late(clock.now().addSecs(3600), QStringLiteral("lpm"), QStringLiteral("late"));
+    PowerActionRecord late(clock().now().addSecs(3600), QStringLiteral("lpm"), QStringLiteral("late"));
     ASSERT_TRUE(history.save(late));
     EXPECT_EQ(all("actionRow").first()->findChild<QLabel*>(QStringLiteral("detail"))->text(), QStringLiteral("record 50"));
-    access->setLevel(2, clock.now());
+    access->setLevel(2, clock().now());
     access->updateStatusText();
     EXPECT_EQ(all("actionRow").first()->findChild<QLabel*>(QStringLiteral("detail"))->text(), QStringLiteral("late"));
     EXPECT_EQ(view->actions().size(), 50);
@@ -84,7 +84,9 @@ TEST_F(PowerSaverViewFixture, ActionLogListsFiftyRecordsAndReloadsWithTheStatusL
 
 TEST_F(PowerSaverViewFixture, WithoutAHistoryTheLogIsEmpty)
 {
-    open(false);
+    demo::DemoApp::Options options = fresh();
+    options.historyStore = false;
+    open(options);
     ASSERT_EQ(state->history(), nullptr);
     EXPECT_TRUE(shown("noActions"));
     EXPECT_TRUE(all("actionRow").isEmpty());
@@ -137,29 +139,29 @@ TEST_F(PowerSaverViewFixture, ExclusionsEditedThroughTheTabPersist)
     EXPECT_EQ(settings.powerExclusions(), (QStringList{QStringLiteral("slack"), QStringLiteral("Zoom"), QStringLiteral("Discord")}));
     EXPECT_TRUE(savings.exclusionSuggestions().isEmpty());
     EXPECT_TRUE(all("suggestionRow").isEmpty());
-    EXPECT_FALSE(savings.recordManualUnthrottle(QStringLiteral("Teams"), false, clock.now()));
-    EXPECT_FALSE(savings.recordManualUnthrottle(QStringLiteral("Teams"), false, clock.now()));
+    EXPECT_FALSE(savings.recordManualUnthrottle(QStringLiteral("Teams"), false, clock().now()));
+    EXPECT_FALSE(savings.recordManualUnthrottle(QStringLiteral("Teams"), false, clock().now()));
     EXPECT_TRUE(savings.exclusionSuggestions().isEmpty()) << "an ignored name is never offered again";
 
     // A fresh start reads the list back, and the autopilot keeps its hands off those names.
     ASSERT_TRUE(state->defaults().synchronize());
-    UserDefaults stored(dir.filePath(QStringLiteral("defaults.json")));
+    UserDefaults stored(demo->folder() + QStringLiteral("/defaults.json"));
     ChargingSettings reread(stored);
     EXPECT_EQ(reread.powerExclusions(), settings.powerExclusions());
-    EXPECT_TRUE(state->tracker().isProtected(QStringLiteral("Slack Helper"), reread.powerExclusions(), clock.now()));
-    EXPECT_FALSE(state->tracker().isProtected(QStringLiteral("Teams"), reread.powerExclusions(), clock.now()));
+    EXPECT_TRUE(state->tracker().isProtected(QStringLiteral("Slack Helper"), reread.powerExclusions(), clock().now()));
+    EXPECT_FALSE(state->tracker().isProtected(QStringLiteral("Teams"), reread.powerExclusions(), clock().now()));
 }
 
 TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
 {
     open();
     PowerMetricsReport report;
-    report.timestamp = clock.now();
+    report.timestamp = clock().now();
     report.durationSeconds = 1;
     report.processes = {{300, QStringLiteral("Zoom"), 40, 500}, {200, QStringLiteral("Slack"), 30, 400}};
     state->tracker().recordSample(report);
     const auto throttle = [&](const char* name) {
-        return access->apply(PowerActionKeys::throttleKey(QString::fromLatin1(name)), std::nullopt, clock.now());
+        return access->apply(PowerActionKeys::throttleKey(QString::fromLatin1(name)), std::nullopt, clock().now());
     };
     ASSERT_TRUE(throttle("Zoom"));
     ASSERT_TRUE(throttle("Slack"));
@@ -172,7 +174,7 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
     };
     const auto releases = [&](qint64 pid) {
         int count = 0;
-        for (const FakeHelperDaemon::Call& call : daemon.calls())
+        for (const FakeHelperDaemon::Call& call : daemon().calls())
             count += call.method == HelperProtocol::setProcessThrottled && call.arguments
                 == QVariantList{QVariant::fromValue<qlonglong>(pid), false};
         return count;
@@ -183,7 +185,7 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Slack"), QStringLiteral("Zoom")}));
     EXPECT_EQ(find<GroupedForm>("")->sections().at(7)->header()->text(), QStringLiteral("減速中のプロセス(2件)"));
 
-    clock.advance(10);
+    clock().advance(10);
     release(QStringLiteral("Slack"));
     ASSERT_TRUE(waitUntil([&] { return names() == QStringList{QStringLiteral("Zoom")}; }));
     EXPECT_EQ(releases(200), 1);
@@ -202,14 +204,14 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
     EXPECT_EQ(releases(200), 2);
 
     // Refused by the daemon: the process stays listed, to be released again.
-    daemon.setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::failure(QStringLiteral("busy")).toJson());
+    daemon().setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::failure(QStringLiteral("busy")).toJson());
     release(QStringLiteral("Zoom"));
     ASSERT_TRUE(waitUntil([&] { return releases(300) == 1; }));
     spin(100);
     EXPECT_EQ(names(), QStringList{QStringLiteral("Zoom")});
 
     // Two quick presses while the daemon takes its time: one release.
-    daemon.setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::ok().toJson(), 200);
+    daemon().setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::ok().toJson(), 200);
     QPushButton* button = in<QPushButton>(rowWith(all("throttledRow"), QStringLiteral("Zoom")), "release");
     button->click();
     spin(20);

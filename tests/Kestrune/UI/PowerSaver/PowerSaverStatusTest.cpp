@@ -54,10 +54,10 @@ TEST_F(PowerSaverViewFixture, StatusShowsTheEnginesFiguresUnderTheirConditions)
     EXPECT_FALSE(shown("targetRow"));
 
     auto* badge = find<CapsuleLabel>("levelBadge");
-    access->setLevel(0, clock.now());
+    access->setLevel(0, clock().now());
     EXPECT_EQ(badge->text(), QStringLiteral("L0"));
     EXPECT_EQ(badge->fill(), SystemColors::gray());
-    access->setLevel(3, clock.now());
+    access->setLevel(3, clock().now());
     EXPECT_EQ(badge->text(), QStringLiteral("L3"));
     EXPECT_EQ(badge->fill(), SystemColors::red());
     EXPECT_EQ(badge->textColor(), QColor(Qt::white));
@@ -143,12 +143,12 @@ TEST_F(PowerSaverViewFixture, OnlyTheSettingsTheAutopilotDecidesByEvaluateAndOnl
     EXPECT_EQ(evaluationsOf([&] { hours->triggerAction(QAbstractSlider::SliderSingleStepAdd); }), 0);
     EXPECT_EQ(settings.manualTargetHours(), 5.5);
     EXPECT_EQ(text("targetHoursText"), QStringLiteral("5.5時間"));
-    clock.advance(60);
+    clock().advance(60);
     EXPECT_EQ(evaluationsOf([&] { find<QPushButton>("applyTarget")->click(); }), 1);
-    EXPECT_EQ(settings.manualTargetSetAt(), clock.now());
-    clock.advance(60);
+    EXPECT_EQ(settings.manualTargetSetAt(), clock().now());
+    clock().advance(60);
     EXPECT_EQ(evaluationsOf([&] { find<QPushButton>("applyTarget")->click(); }), 1);
-    EXPECT_EQ(settings.manualTargetSetAt(), clock.now());
+    EXPECT_EQ(settings.manualTargetSetAt(), clock().now());
 
     // Hidden, the tab reacts to nothing.
     view->hide();
