@@ -25,6 +25,8 @@ namespace {
 // Less than half a minute rounds to nothing worth a "+".
 constexpr double shownMinutes = 0.5;
 constexpr int shownStreakDays = 2;
+// Between the strategy's small facts, which wrap as one text when they are long.
+constexpr QLatin1StringView factGap{"   "};
 
 void showMinutes(QLabel* label, double minutes)
 {
@@ -104,10 +106,13 @@ void PowerSaverAISections::fillAchievements(FormSection* section)
     share->setIcon(Style::symbol(QStringLiteral("square.and.arrow.up"), share->palette().color(QPalette::ButtonText),
                                  share->fontMetrics().height()));
     share->setAutoDefault(false);
+    share->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QLabel* note = PowerSaverWidgets::label(Localized::text("実績カードを画像にしてSNSでシェアできます。"), Style::Caption,
                                             Style::Secondary);
     note->setWordWrap(true);
-    section->addRow(PowerSaverWidgets::line({share, note}));
+    QWidget* shareLine = PowerSaverWidgets::line({share, note});
+    PowerSaverWidgets::stretch(shareLine, note);
+    section->addRow(shareLine);
     // The share window comes to the front, above whatever else is open.
     connect(share, &QPushButton::clicked, this, [this] {
         if (m_openWindow)
@@ -148,17 +153,13 @@ void PowerSaverAISections::fillReport(FormSection* section)
 {
     m_reasoning = paragraph(Style::Body);
     m_reasoning->setObjectName(QStringLiteral("reasoning"));
-    m_targetDrain = PowerSaverWidgets::label({}, Style::Caption2, Style::Tertiary);
-    m_recommended = paragraph(Style::Caption2);
-    m_avoid = paragraph(Style::Caption2);
-    for (QLabel* fact : {m_targetDrain, m_recommended, m_avoid})
-        Style::setForeground(fact, Style::Tertiary);
-    QWidget* facts = PowerSaverWidgets::line({m_targetDrain, m_recommended, m_avoid, nullptr}, 8);
-    facts->setObjectName(QStringLiteral("strategyFacts"));
+    m_facts = paragraph(Style::Caption2);
+    Style::setForeground(m_facts, Style::Tertiary);
+    m_facts->setObjectName(QStringLiteral("strategyFacts"));
     m_updated = PowerSaverWidgets::label({}, Style::Caption2, Style::Tertiary);
     m_updated->setObjectName(QStringLiteral("strategyUpdated"));
     m_strategyRow = section->addRow(PowerSaverWidgets::stack(
-        {blockTitle("brain.fill", Localized::text("現在のAI戦略"), SystemColors::purple()), m_reasoning, facts, m_updated},
+        {blockTitle("brain.fill", Localized::text("現在のAI戦略"), SystemColors::purple()), m_reasoning, m_facts, m_updated},
         4));
     m_strategyRow->setObjectName(QStringLiteral("strategyRow"));
     m_placeholder = paragraph(Style::Body);
@@ -169,6 +170,7 @@ void PowerSaverAISections::fillReport(FormSection* section)
     m_generate = new QPushButton(Localized::text("戦略を今すぐ生成"));
     m_generate->setObjectName(QStringLiteral("generateStrategy"));
     m_generate->setAutoDefault(false);
+    m_generate->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_calling = new QProgressBar;
     m_calling->setObjectName(QStringLiteral("strategyProgress"));
     m_calling->setRange(0, 0);
@@ -240,13 +242,14 @@ void PowerSaverAISections::showStrategy()
     m_placeholderRow->setVisible(!strategy);
     if (strategy) {
         showOptional(m_reasoning, strategy->reasoning);
-        showOptional(m_targetDrain, strategy->targetDrainWatts
-                                        ? std::optional(Localized::fmt("目標 %.1fW", *strategy->targetDrainWatts))
-                                        : std::nullopt);
-        const std::optional<QString> recommended = joined(strategy->throttleRecommended);
-        showOptional(m_recommended, recommended ? std::optional(Localized::fmt("推奨減速: %@", *recommended)) : std::nullopt);
-        const std::optional<QString> avoid = joined(strategy->throttleAvoid);
-        showOptional(m_avoid, avoid ? std::optional(Localized::fmt("回避: %@", *avoid)) : std::nullopt);
+        QStringList facts;
+        if (strategy->targetDrainWatts)
+            facts << Localized::fmt("目標 %.1fW", *strategy->targetDrainWatts);
+        if (const std::optional<QString> recommended = joined(strategy->throttleRecommended))
+            facts << Localized::fmt("推奨減速: %@", *recommended);
+        if (const std::optional<QString> avoid = joined(strategy->throttleAvoid))
+            facts << Localized::fmt("回避: %@", *avoid);
+        showOptional(m_facts, facts.isEmpty() ? std::nullopt : std::optional(facts.join(factGap)));
         const std::optional<QDateTime> updated = strategist.strategyUpdatedAt();
         showOptional(m_updated, updated ? std::optional(Localized::fmt("更新: %@", PowerSaverWidgets::dateText(
                                                                                       *updated, m_state.calendar(),
@@ -271,9 +274,11 @@ void PowerSaverAISections::showStrategy()
     } else if (error) {
         m_note->setText(*error);
         Style::setColor(m_note, SystemColors::orange());
+    } else {
+        // Left empty rather than hidden: it keeps the button at the row's leading edge.
+        m_note->clear();
     }
     m_note->setToolTip(generatedToday || !error ? QString() : *error);
-    m_note->setVisible(generatedToday || error);
 }
 
 void PowerSaverAISections::showReports()

@@ -50,9 +50,7 @@ private:
 
     QWidget* m_strategyRow = nullptr;
     QLabel* m_reasoning = nullptr;
-    QLabel* m_targetDrain = nullptr;
-    QLabel* m_recommended = nullptr;
-    QLabel* m_avoid = nullptr;
+    QLabel* m_facts = nullptr;
     QLabel* m_updated = nullptr;
     QWidget* m_placeholderRow = nullptr;
     QLabel* m_placeholder = nullptr;

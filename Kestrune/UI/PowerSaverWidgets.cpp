@@ -30,7 +30,7 @@ QLabel* PowerSaverWidgets::figures(Style::TextStyle style, int width, Qt::Alignm
 {
     QLabel* figures = label({}, style);
     Style::setMonospacedDigits(figures);
-    figures->setFixedWidth(width);
+    figures->setMinimumWidth(width);
     figures->setAlignment(alignment | Qt::AlignVCenter);
     return figures;
 }

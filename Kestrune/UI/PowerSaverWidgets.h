@@ -26,7 +26,8 @@ public:
     static QLabel* label(const QString& text = {}, Style::TextStyle style = Style::Body,
                          Style::Foreground foreground = Style::Primary);
     static QLabel* label(const QString& text, Style::TextStyle style, const QColor& color);
-    // A label of a fixed width whose figures change, so that its line keeps still.
+    // A label at least `width` wide whose figures change, so that its line keeps still and
+    // its column lines up with the rows above and below; a longer text widens it.
     static QLabel* figures(Style::TextStyle style, int width, Qt::Alignment alignment);
     // A button of the small control size.
     static QPushButton* smallButton(const QString& text);
