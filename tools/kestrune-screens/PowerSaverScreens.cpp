@@ -3,6 +3,7 @@
 #include "Kestrune/AI/AIStrategist.h"
 #include "Kestrune/App/AppLanguage.h"
 #include "Kestrune/Backend/BackendClient.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
@@ -103,7 +104,12 @@ bool busy(const ScreenFolder& folder)
     savings.recordManualUnthrottle(QStringLiteral("slack"), false, app.clock().now());
     test::await(state.strategist().diagnoseAnomaly({}));
     app.readAfter(60);
-    return render(folder, QStringLiteral("powersaver-busy"), app);
+    const bool written = render(folder, QStringLiteral("powersaver-busy"), app);
+    // The month of history is still on its way to the backend; the application must not go
+    // while it is, or the sync's end would evaluate on engines already gone.
+    test::waitUntil([&] { return state.backendSync().lastSyncAt() && !state.backendSync().syncing(); }, 60000);
+    test::spin(200);
+    return written;
 }
 
 bool manualLevel(const ScreenFolder& folder)

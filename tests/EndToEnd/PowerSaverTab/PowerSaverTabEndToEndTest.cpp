@@ -1,3 +1,4 @@
+#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/PowerActionKeys.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
@@ -60,6 +61,11 @@ TEST(PowerSaverTabEndToEnd, ReleasingFromTheTabGivesTheProcessItsPriorityBack)
     row->findChild<QPushButton*>(QStringLiteral("release"))->click();
     EXPECT_TRUE(waitUntil([&] { return busy.nice() == former; }, 5000)) << "nice " << busy.nice();
     EXPECT_TRUE(waitUntil([&] { return engine.throttledProcesses().isEmpty(); }, 5000));
+
+    // The application must not be destroyed while its start-up sync with the backend runs: a
+    // sync that ends during its destruction evaluates on engines already gone.
+    EXPECT_TRUE(waitUntil([&] { return state.backendSync().lastSyncAt() && !state.backendSync().syncing(); }, 20000));
+    spin(200);
 }
 
 } // namespace kestrune::test

@@ -2,6 +2,7 @@
 
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Backend/BackendClient.h"
+#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/UI/PowerSaverView.h"
@@ -37,6 +38,10 @@ protected:
     void TearDown() override
     {
         view.reset();
+        // A sync with the backend that ends while the application is destroyed would evaluate
+        // on engines already gone.
+        if (state)
+            waitUntil([&] { return !state->backendSync().syncing(); }, 5000);
         demo.reset();
     }
 
