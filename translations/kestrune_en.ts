@@ -552,6 +552,402 @@
         <translation>Drain diagnosis: %@</translation>
     </message>
     <message>
+        <source>残量の推移</source>
+        <translation>Charge level</translation>
+    </message>
+    <message>
+        <source>温度の推移</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>充放電電力</source>
+        <translation>Charge and discharge power</translation>
+    </message>
+    <message>
+        <source>データを収集中です(1分ごとに記録されます)</source>
+        <translation>Collecting data (recorded every minute)</translation>
+    </message>
+    <message>
+        <source>放電 %.1fW</source>
+        <translation>Discharging %.1fW</translation>
+    </message>
+    <message>
+        <source>アダプタ%lldW </source>
+        <translation>Adapter %lldW · </translation>
+    </message>
+    <message>
+        <source>充放電 %+.1fW</source>
+        <translation>Battery %+.1fW</translation>
+    </message>
+    <message>
+        <source>期間</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>24時間</source>
+        <translation>24 Hours</translation>
+    </message>
+    <message>
+        <source>7日間</source>
+        <translation>7 Days</translation>
+    </message>
+    <message>
+        <source>30日間</source>
+        <translation>30 Days</translation>
+    </message>
+    <message>
+        <source>%lld回</source>
+        <translation>%lld</translation>
+    </message>
+    <message>
+        <source>実効 %lld / 設計 %lld mAh</source>
+        <translation>Full %lld / design %lld mAh</translation>
+    </message>
+    <message>
+        <source>設計容量比の実効容量</source>
+        <translation>Full-charge capacity against design</translation>
+    </message>
+    <message>
+        <source>M/d(ddd)</source>
+        <translation>ddd M/d</translation>
+    </message>
+    <message>
+        <source>M/d</source>
+        <translation>MMM d</translation>
+    </message>
+    <message>
+        <source>充電上限に到達したら通知</source>
+        <translation>Notify when the charge limit is reached</translation>
+    </message>
+    <message>
+        <source>満充電が完了したら通知</source>
+        <translation>Notify when fully charged</translation>
+    </message>
+    <message>
+        <source>高温を警告</source>
+        <translation>Warn about high temperature</translation>
+    </message>
+    <message>
+        <source>異常なバッテリー消費を警告</source>
+        <translation>Warn about unusual battery drain</translation>
+    </message>
+    <message>
+        <source>節電マイルストーンを通知(シェア促し)</source>
+        <translation>Notify about power-saving milestones (with a prompt to share)</translation>
+    </message>
+    <message>
+        <source>充電制御ヘルパー</source>
+        <translation>Charge Control Helper</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>ヘルパーバージョン</source>
+        <translation>Helper version</translation>
+    </message>
+    <message>
+        <source>充電停止キー</source>
+        <translation>Charge inhibit key</translation>
+    </message>
+    <message>
+        <source>放電キー</source>
+        <translation>Discharge key</translation>
+    </message>
+    <message>
+        <source>Apple 80%リミット(CHWA)</source>
+        <translation>Hardware 80% limit (CHWA)</translation>
+    </message>
+    <message>
+        <source>充電制御(SMC書き込み)にはroot権限のヘルパーデーモンが必要です。登録後、「システム設定 → ログイン項目と機能拡張」で許可し、この画面に戻って「許可したので再接続」を押してください。</source>
+        <translation>Charge control (writing the charging settings) needs the helper daemon, which runs as root. After registering it, have an administrator allow it, then come back here and press “Allowed — Reconnect”.</translation>
+    </message>
+    <message>
+        <source>接続済み</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>あり</source>
+        <translation>Available</translation>
+    </message>
+    <message>
+        <source>通知</source>
+        <translation>Notifications</translation>
+    </message>
+    <message>
+        <source>しきい値 %lld°C</source>
+        <translation>Threshold %lld°C</translation>
+    </message>
+    <message>
+        <source>表示と起動</source>
+        <translation>Display and Startup</translation>
+    </message>
+    <message>
+        <source>メニューバーに残量%を表示</source>
+        <translation>Show the battery percentage in the tray</translation>
+    </message>
+    <message>
+        <source>ログイン時に起動</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>システムに従う</source>
+        <translation>Follow the system</translation>
+    </message>
+    <message>
+        <source>言語</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>言語の変更を反映するには再起動が必要です</source>
+        <translation>Restart to apply the language change</translation>
+    </message>
+    <message>
+        <source>再起動すると選択した言語で表示されます。</source>
+        <translation>After a restart, Kestrune appears in the language you chose.</translation>
+    </message>
+    <message>
+        <source>今すぐ再起動</source>
+        <translation>Restart Now</translation>
+    </message>
+    <message>
+        <source>後で</source>
+        <translation>Later</translation>
+    </message>
+    <message>
+        <source>メンテナンス</source>
+        <translation>Maintenance</translation>
+    </message>
+    <message>
+        <source>充電制御をリセット(充電を許可状態に戻す)</source>
+        <translation>Reset Charge Control (allow charging again)</translation>
+    </message>
+    <message>
+        <source>macOS標準の「バッテリー充電の最適化」はオフを推奨します(本アプリの制御と競合します)。システム設定 → バッテリーで変更できます。</source>
+        <translation>Turn off charge thresholds set in the desktop&apos;s power settings or by another charge-limiting tool: they conflict with Kestrune&apos;s control.</translation>
+    </message>
+    <message>
+        <source>ソフトウェアアップデート</source>
+        <translation>Software Update</translation>
+    </message>
+    <message>
+        <source>バージョン</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>前回の確認</source>
+        <translation>Last checked</translation>
+    </message>
+    <message>
+        <source>今すぐアップデートを確認</source>
+        <translation>Check for Updates Now</translation>
+    </message>
+    <message>
+        <source>新しいバージョンは自動的に確認・ダウンロードされ、アプリの再起動時に適用されます。</source>
+        <translation>New versions come through your distribution&apos;s packages and take effect when Kestrune restarts.</translation>
+    </message>
+    <message>
+        <source>yyyy/MM/dd H:mm</source>
+        <translation>MMM d, yyyy, h:mm AP</translation>
+    </message>
+    <message>
+        <source>AI充電(ジャストインタイム)</source>
+        <translation>AI Charging (Just in Time)</translation>
+    </message>
+    <message>
+        <source>AI充電を有効にする</source>
+        <translation>Enable AI charging</translation>
+    </message>
+    <message>
+        <source>普段ケーブルを抜く時刻を学習し、直前まで上限で待機してから満充電に切り替えます。上限運用の劣化抑制と、出発時の満充電を両立します。</source>
+        <translation>Learns when you usually unplug, waits at the limit until shortly before, then charges to full: the battery wears less from staying at the limit, and it is full when you leave.</translation>
+    </message>
+    <message>
+        <source>学習状況</source>
+        <translation>Learning</translation>
+    </message>
+    <message>
+        <source>次の取り外し予測</source>
+        <translation>Next predicted unplug</translation>
+    </message>
+    <message>
+        <source>学習サンプル数</source>
+        <translation>Learned from</translation>
+    </message>
+    <message>
+        <source>学習した充電速度</source>
+        <translation>Learned charging speed</translation>
+    </message>
+    <message>
+        <source>通常のバッテリー消費</source>
+        <translation>Usual battery drain</translation>
+    </message>
+    <message>
+        <source>現在AI充電ウィンドウ内: 満充電に向けて充電中です</source>
+        <translation>In the AI charging window: charging to full</translation>
+    </message>
+    <message>
+        <source>アプリ別電力(相対値)</source>
+        <translation>Power by App (relative)</translation>
+    </message>
+    <message>
+        <source>計測する</source>
+        <translation>Measure</translation>
+    </message>
+    <message>
+        <source>計測にはヘルパーの有効化が必要です(「一般」タブから)</source>
+        <translation>Measuring needs the helper (enable it in the General tab)</translation>
+    </message>
+    <message>
+        <source>「計測する」を押すと、約3秒間サンプリングして消費電力の多いアプリを表示します。</source>
+        <translation>Press “Measure” to sample for about 3 seconds and see the apps that use the most power.</translation>
+    </message>
+    <message>
+        <source>計測データがありません。</source>
+        <translation>No measurement data.</translation>
+    </message>
+    <message>
+        <source>学習中(取り外しイベントが3件以上必要)</source>
+        <translation>Learning (needs at least 3 unplug events)</translation>
+    </message>
+    <message>
+        <source>M/d(ddd) H:mm</source>
+        <translation>ddd, M/d, h:mm AP</translation>
+    </message>
+    <message>
+        <source>余裕時間: %lld分前に完了</source>
+        <translation>Margin: full %lld min before unplugging</translation>
+    </message>
+    <message>
+        <source>%lld件の取り外しイベント</source>
+        <translation>%lld unplug events</translation>
+    </message>
+    <message>
+        <source>約%.1f分/%%(100%%まで残り%d%%なら約%.0f分)</source>
+        <translation>About %.1f min per %% (%d%% left to 100%%: about %.0f min)</translation>
+    </message>
+    <message>
+        <source>約%.1fW</source>
+        <translation>About %.1fW</translation>
+    </message>
+    <message>
+        <source>AI省電力</source>
+        <translation>AI Power Saver</translation>
+    </message>
+    <message>
+        <source>ダッシュボード</source>
+        <translation>Dashboard</translation>
+    </message>
+    <message>
+        <source>充電ルール</source>
+        <translation>Charge Rules</translation>
+    </message>
+    <message>
+        <source>AIインサイト</source>
+        <translation>AI Insights</translation>
+    </message>
+    <message>
+        <source>一般</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>充電上限</source>
+        <translation>Charge Limit</translation>
+    </message>
+    <message>
+        <source>充電上限を有効にする</source>
+        <translation>Enable the charge limit</translation>
+    </message>
+    <message>
+        <source>上限</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>80%(ハードウェア制限)</source>
+        <translation>80% (hardware limit)</translation>
+    </message>
+    <message>
+        <source>100%(制限なし)</source>
+        <translation>100% (no limit)</translation>
+    </message>
+    <message>
+        <source>このMacでは細かい上限指定キーが見つからないため、Apple純正の80%リミット(CHWA)を使用します。</source>
+        <translation>This computer offers no finer charge limit, so the battery&apos;s own 80% limit (CHWA) is used.</translation>
+    </message>
+    <message>
+        <source>動作状況</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>現在の状態</source>
+        <translation>Current state</translation>
+    </message>
+    <message>
+        <source>実効上限</source>
+        <translation>Effective limit</translation>
+    </message>
+    <message>
+        <source>ヘルパー未接続のため制御は行われません(「一般」タブから有効化)</source>
+        <translation>No control while the helper is not connected (enable it in the General tab)</translation>
+    </message>
+    <message>
+        <source>%lld%%</source>
+        <translation>%lld%%</translation>
+    </message>
+    <message>
+        <source>充電再開: 上限から %lld%% 低下したら</source>
+        <translation>Resume charging when it drops %lld%% below the limit</translation>
+    </message>
+    <message>
+        <source>例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。</source>
+        <translation>Example: with a limit of %lld%%, charging resumes once the battery falls to %lld%%.</translation>
+    </message>
+    <message>
+        <source>再接続してプローブ</source>
+        <translation>Reconnect and Probe</translation>
+    </message>
+    <message>
+        <source>ヘルパーを修復</source>
+        <translation>Repair Helper</translation>
+    </message>
+    <message>
+        <source>登録解除</source>
+        <translation>Unregister</translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効化</source>
+        <translation>Enable Helper</translation>
+    </message>
+    <message>
+        <source>システム設定を開く</source>
+        <translation>Open Settings</translation>
+    </message>
+    <message>
+        <source>許可したので再接続</source>
+        <translation>Allowed — Reconnect</translation>
+    </message>
+    <message>
+        <source>残量</source>
+        <translation>Charge</translation>
+    </message>
+    <message>
+        <source>最大容量</source>
+        <translation>Maximum capacity</translation>
+    </message>
+    <message>
+        <source>サイクル数</source>
+        <translation>Cycle count</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
         <source>今週の合計</source>
         <translation>This week</translation>
     </message>
@@ -626,10 +1022,6 @@
     <message>
         <source>本日分は生成済み(生成は1日1回)</source>
         <translation>Today's strategy is ready (one per day)</translation>
-    </message>
-    <message>
-        <source>yyyy/MM/dd H:mm</source>
-        <translation>MMM d, yyyy h:mm AP</translation>
     </message>
     <message>
         <source>信頼度 %lld%%(実測5回で100%%)</source>
@@ -810,10 +1202,6 @@
     <message>
         <source>%.1fW(選択済み %.1fW)</source>
         <translation>%.1f W (%.1f W chosen)</translation>
-    </message>
-    <message>
-        <source>状態</source>
-        <translation>Status</translation>
     </message>
     <message>
         <source>延命実績</source>

@@ -552,6 +552,402 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>残量の推移</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>温度の推移</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充放電電力</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>データを収集中です(1分ごとに記録されます)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>放電 %.1fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アダプタ%lldW </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充放電 %+.1fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>期間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>24時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>7日間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30日間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld回</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>実効 %lld / 設計 %lld mAh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>設計容量比の実効容量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>M/d(ddd)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>M/d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電上限に到達したら通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>満充電が完了したら通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>高温を警告</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>異常なバッテリー消費を警告</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>節電マイルストーンを通知(シェア促し)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御ヘルパー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーバージョン</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電停止キー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>放電キー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apple 80%リミット(CHWA)</source>
+        <translation>80%充電しきい値(CHWA)</translation>
+    </message>
+    <message>
+        <source>充電制御(SMC書き込み)にはroot権限のヘルパーデーモンが必要です。登録後、「システム設定 → ログイン項目と機能拡張」で許可し、この画面に戻って「許可したので再接続」を押してください。</source>
+        <translation>充電制御(充電設定の書き込み)にはroot権限のヘルパーデーモンが必要です。登録後、管理者に許可してもらい、この画面に戻って「許可したので再接続」を押してください。</translation>
+    </message>
+    <message>
+        <source>接続済み</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>あり</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>しきい値 %lld°C</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>表示と起動</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>メニューバーに残量%を表示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ログイン時に起動</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>システムに従う</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>言語</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>言語の変更を反映するには再起動が必要です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>再起動すると選択した言語で表示されます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今すぐ再起動</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>後で</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>メンテナンス</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電制御をリセット(充電を許可状態に戻す)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>macOS標準の「バッテリー充電の最適化」はオフを推奨します(本アプリの制御と競合します)。システム設定 → バッテリーで変更できます。</source>
+        <translation>デスクトップの電源設定や他の充電管理ツールの充電しきい値はオフを推奨します(本アプリの制御と競合します)。</translation>
+    </message>
+    <message>
+        <source>ソフトウェアアップデート</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バージョン</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>前回の確認</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今すぐアップデートを確認</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新しいバージョンは自動的に確認・ダウンロードされ、アプリの再起動時に適用されます。</source>
+        <translation>新しいバージョンはディストリビューションのパッケージから提供され、アプリの再起動時に適用されます。</translation>
+    </message>
+    <message>
+        <source>yyyy/MM/dd H:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI充電(ジャストインタイム)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI充電を有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>普段ケーブルを抜く時刻を学習し、直前まで上限で待機してから満充電に切り替えます。上限運用の劣化抑制と、出発時の満充電を両立します。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習状況</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>次の取り外し予測</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習サンプル数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習した充電速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通常のバッテリー消費</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在AI充電ウィンドウ内: 満充電に向けて充電中です</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アプリ別電力(相対値)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>計測する</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>計測にはヘルパーの有効化が必要です(「一般」タブから)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「計測する」を押すと、約3秒間サンプリングして消費電力の多いアプリを表示します。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>計測データがありません。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習中(取り外しイベントが3件以上必要)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>M/d(ddd) H:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>余裕時間: %lld分前に完了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld件の取り外しイベント</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>約%.1f分/%%(100%%まで残り%d%%なら約%.0f分)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>約%.1fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI省電力</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ダッシュボード</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電ルール</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AIインサイト</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>一般</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電上限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電上限を有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>上限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>80%(ハードウェア制限)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100%(制限なし)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>このMacでは細かい上限指定キーが見つからないため、Apple純正の80%リミット(CHWA)を使用します。</source>
+        <translation>このマシンでは細かい上限指定ができないため、バッテリー自身の80%充電しきい値(CHWA)を使用します。</translation>
+    </message>
+    <message>
+        <source>動作状況</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在の状態</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>実効上限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパー未接続のため制御は行われません(「一般」タブから有効化)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld%%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>充電再開: 上限から %lld%% 低下したら</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>再接続してプローブ</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーを修復</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>登録解除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルパーを有効化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>システム設定を開く</source>
+        <translation>設定を開く</translation>
+    </message>
+    <message>
+        <source>許可したので再接続</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>残量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大容量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>サイクル数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>今週の合計</source>
         <translation type="unfinished"></translation>
     </message>
@@ -625,10 +1021,6 @@
     </message>
     <message>
         <source>本日分は生成済み(生成は1日1回)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>yyyy/MM/dd H:mm</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -809,10 +1201,6 @@
     </message>
     <message>
         <source>%.1fW(選択済み %.1fW)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>状態</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -439,14 +439,19 @@ QList<BatterySample> HistoryStore::thinnedSamples(const QDateTime& since, int po
 {
     if (points <= 0)
         return {};
-    // Counted and numbered in one pass over the index; only the rows kept are read whole.
+    QSqlQuery count(m_db);
+    if (!run(count, QStringLiteral("SELECT COUNT(*) FROM BatterySample WHERE timestamp >= ?"), { toStored(since) })
+        || !count.next())
+        return {};
+    const qint64 rows = count.value(0).toLongLong();
+    const qint64 k = rows <= points ? 1 : rows / points + 1;
+    // Counted first, so that the rows are numbered in one pass over the index without being
+    // held for a count; only the rows kept are read whole.
     return fetch<BatterySample>(
-        QStringLiteral("WHERE id IN (SELECT id FROM (SELECT id,"
-                       " ROW_NUMBER() OVER (ORDER BY timestamp, id) - 1 AS position, COUNT(*) OVER () AS total"
-                       " FROM BatterySample WHERE timestamp >= ?)"
-                       " WHERE total <= ? OR position % (total / ? + 1) = 0)"
+        QStringLiteral("WHERE id IN (SELECT id FROM (SELECT id, ROW_NUMBER() OVER (ORDER BY timestamp, id) - 1 AS position"
+                       " FROM BatterySample WHERE timestamp >= ?) WHERE position % ? = 0)"
                        " ORDER BY timestamp, id"),
-        { toStored(since), points, points })
+        { toStored(since), k })
         .value_or(QList<BatterySample>());
 }
 

@@ -9,6 +9,7 @@
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/FormSection.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
+#include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -129,15 +130,15 @@ void PowerSaverAISections::fillAchievements(FormSection* section)
 
 void PowerSaverAISections::fillEngine(FormSection* section)
 {
-    ChargingSettings* settings = &m_state.settings();
-    QCheckBox* planner = PowerSaverWidgets::toggle(Localized::text("LLM戦略プランナーを有効にする"), settings,
-                                                   &ChargingSettings::llmEnabled, &ChargingSettings::llmEnabledChanged,
-                                                   &ChargingSettings::setLlmEnabled);
+    using Settings = ChargingSettings;
+    ChargingSettings& settings = m_state.settings();
+    auto* planner = new SettingToggle(Localized::text("LLM戦略プランナーを有効にする"), settings, &Settings::llmEnabled,
+                                      &Settings::setLlmEnabled, &Settings::llmEnabledChanged);
     planner->setObjectName(QStringLiteral("llmEnabled"));
     section->addRow(planner);
-    QCheckBox* reports = PowerSaverWidgets::toggle(
-        Localized::text("セッション終了時にAIレポートを生成"), settings, &ChargingSettings::llmSessionReports,
-        &ChargingSettings::llmSessionReportsChanged, &ChargingSettings::setLlmSessionReports);
+    auto* reports = new SettingToggle(Localized::text("セッション終了時にAIレポートを生成"), settings,
+                                      &Settings::llmSessionReports, &Settings::setLlmSessionReports,
+                                      &Settings::llmSessionReportsChanged);
     reports->setObjectName(QStringLiteral("llmSessionReports"));
     section->addRow(reports);
     m_usage = PowerSaverWidgets::label();

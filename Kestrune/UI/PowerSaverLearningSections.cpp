@@ -8,10 +8,12 @@
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/UI/Evaluation.h"
 #include "Kestrune/UI/FormSection.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
 #include "Kestrune/UI/ProportionalBar.h"
 #include "Kestrune/UI/SegmentedPicker.h"
+#include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -38,6 +40,12 @@ constexpr double shownWeekMinutes = 1;
 constexpr int stepsPerHour = 2;
 constexpr int fewestTargetSteps = 1 * stepsPerHour;
 constexpr int mostTargetSteps = 12 * stepsPerHour;
+
+void addToggle(FormSection* section, const char* name, SettingToggle* toggle)
+{
+    toggle->setObjectName(QString::fromLatin1(name));
+    section->addRow(toggle);
+}
 
 QWidget* effectRow(const QString& key, const LearnedEffect& effect)
 {
@@ -72,11 +80,9 @@ QWidget* effectRow(const QString& key, const LearnedEffect& effect)
 } // namespace
 
 PowerSaverLearningSections::PowerSaverLearningSections(AppState& state, FormSection* learning, FormSection* settings,
-                                                       FormSection* services, std::function<void()> evaluate,
-                                                       QObject* parent)
+                                                       FormSection* services, QObject* parent)
     : QObject(parent)
     , m_state(state)
-    , m_evaluate(std::move(evaluate))
 {
     fillLearning(learning);
     fillSettings(settings);
@@ -127,28 +133,20 @@ void PowerSaverLearningSections::fillLearning(FormSection* section)
 
 void PowerSaverLearningSections::fillSettings(FormSection* section)
 {
+    using Settings = ChargingSettings;
     ChargingSettings* settings = &m_state.settings();
-    const auto addToggle = [&](const char* name, QCheckBox* toggle) {
-        toggle->setObjectName(QString::fromLatin1(name));
-        section->addRow(toggle);
-    };
-    addToggle("autopilotEnabled",
-              PowerSaverWidgets::toggle(Localized::text("省電力オートパイロットを有効にする"), settings,
-                                        &ChargingSettings::autopilotEnabled, &ChargingSettings::autopilotEnabledChanged,
-                                        &ChargingSettings::setAutopilotEnabled));
-    addToggle("autoDimEnabled", PowerSaverWidgets::toggle(Localized::text("画面輝度の自動減光"), settings,
-                                                          &ChargingSettings::autoDimEnabled,
-                                                          &ChargingSettings::autoDimEnabledChanged,
-                                                          &ChargingSettings::setAutoDimEnabled));
-    addToggle("kbBacklightOffEnabled",
-              PowerSaverWidgets::toggle(Localized::text("キーボードバックライトを消灯"), settings,
-                                        &ChargingSettings::kbBacklightOffEnabled,
-                                        &ChargingSettings::kbBacklightOffEnabledChanged,
-                                        &ChargingSettings::setKbBacklightOffEnabled));
-    addToggle("notifyPowerActions", PowerSaverWidgets::toggle(Localized::text("アクションを通知"), settings,
-                                                              &ChargingSettings::notifyPowerActions,
-                                                              &ChargingSettings::notifyPowerActionsChanged,
-                                                              &ChargingSettings::setNotifyPowerActions));
+    addToggle(section, "autopilotEnabled",
+              new SettingToggle(Localized::text("省電力オートパイロットを有効にする"), *settings, &Settings::autopilotEnabled,
+                                &Settings::setAutopilotEnabled, &Settings::autopilotEnabledChanged));
+    addToggle(section, "autoDimEnabled",
+              new SettingToggle(Localized::text("画面輝度の自動減光"), *settings, &Settings::autoDimEnabled,
+                                &Settings::setAutoDimEnabled, &Settings::autoDimEnabledChanged));
+    addToggle(section, "kbBacklightOffEnabled",
+              new SettingToggle(Localized::text("キーボードバックライトを消灯"), *settings, &Settings::kbBacklightOffEnabled,
+                                &Settings::setKbBacklightOffEnabled, &Settings::kbBacklightOffEnabledChanged));
+    addToggle(section, "notifyPowerActions",
+              new SettingToggle(Localized::text("アクションを通知"), *settings, &Settings::notifyPowerActions,
+                                &Settings::setNotifyPowerActions, &Settings::notifyPowerActionsChanged));
 
     m_targetMode = new SegmentedPicker;
     m_targetMode->setObjectName(QStringLiteral("targetMode"));
@@ -174,7 +172,7 @@ void PowerSaverLearningSections::fillSettings(FormSection* section)
     // Applying the same hours again still starts the target's clock anew.
     connect(apply, &QPushButton::clicked, this, [this] {
         m_state.settings().setManualTargetSetAt(m_state.clock().now());
-        m_evaluate();
+        Evaluation::start(m_state);
     });
 
     connect(settings, &ChargingSettings::targetAutoLearnChanged, this, &PowerSaverLearningSections::showTargetControls);
@@ -183,17 +181,16 @@ void PowerSaverLearningSections::fillSettings(FormSection* section)
 
 void PowerSaverLearningSections::fillServices(FormSection* section)
 {
-    ChargingSettings* settings = &m_state.settings();
-    QCheckBox* spotlight = PowerSaverWidgets::toggle(
-        Localized::text("Spotlightインデックス作成を一時停止"), settings, &ChargingSettings::pauseSpotlightOnBattery,
-        &ChargingSettings::pauseSpotlightOnBatteryChanged, &ChargingSettings::setPauseSpotlightOnBattery);
-    spotlight->setObjectName(QStringLiteral("pauseSpotlight"));
-    section->addRow(spotlight);
-    QCheckBox* timeMachine = PowerSaverWidgets::toggle(
-        Localized::text("Time Machine自動バックアップを一時停止"), settings, &ChargingSettings::pauseTimeMachineOnBattery,
-        &ChargingSettings::pauseTimeMachineOnBatteryChanged, &ChargingSettings::setPauseTimeMachineOnBattery);
-    timeMachine->setObjectName(QStringLiteral("pauseTimeMachine"));
-    section->addRow(timeMachine);
+    using Settings = ChargingSettings;
+    ChargingSettings& settings = m_state.settings();
+    addToggle(section, "pauseSpotlight",
+              new SettingToggle(Localized::text("Spotlightインデックス作成を一時停止"), settings,
+                                &Settings::pauseSpotlightOnBattery, &Settings::setPauseSpotlightOnBattery,
+                                &Settings::pauseSpotlightOnBatteryChanged));
+    addToggle(section, "pauseTimeMachine",
+              new SettingToggle(Localized::text("Time Machine自動バックアップを一時停止"), settings,
+                                &Settings::pauseTimeMachineOnBattery, &Settings::setPauseTimeMachineOnBattery,
+                                &Settings::pauseTimeMachineOnBatteryChanged));
     section->addNote(Localized::text("どちらもAC再接続時に自動で再開されます。"));
 }
 

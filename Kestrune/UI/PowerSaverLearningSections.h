@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-#include <functional>
 #include <memory>
 
 class QLabel;
@@ -29,9 +28,8 @@ public:
     static constexpr int shownEffects = 10;
     static constexpr int shownDislikes = 5;
 
-    // `evaluate` starts one evaluation without waiting for it, for the target's apply button.
     PowerSaverLearningSections(AppState& state, FormSection* learning, FormSection* settings, FormSection* services,
-                               std::function<void()> evaluate, QObject* parent = nullptr);
+                               QObject* parent = nullptr);
     ~PowerSaverLearningSections() override;
 
     // Takes the figures that depend on the time afresh: the dislikes fade by the day, and the
@@ -50,7 +48,6 @@ private:
     void showTargetHours();
 
     AppState& m_state;
-    std::function<void()> m_evaluate;
 
     std::unique_ptr<PowerSaverRowGroup> m_effects;
     QWidget* m_introRow = nullptr;

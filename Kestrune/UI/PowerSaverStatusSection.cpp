@@ -5,6 +5,7 @@
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/CapsuleLabel.h"
+#include "Kestrune/UI/Evaluation.h"
 #include "Kestrune/UI/FormSection.h"
 #include "Kestrune/UI/PowerSaverView.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
@@ -41,11 +42,9 @@ constexpr double shownDeficitW = 0.1;
 
 } // namespace
 
-PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* section,
-                                                 std::function<void()> evaluate, QObject* parent)
+PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* section, QObject* parent)
     : QObject(parent)
     , m_state(state)
-    , m_evaluate(std::move(evaluate))
     , m_badge(new CapsuleLabel)
     , m_statusText(PowerSaverWidgets::label())
     , m_today(PowerSaverWidgets::label())
@@ -104,7 +103,7 @@ PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* s
     // Every flip asks for an evaluation, also one that leaves the engine's value as it was.
     connect(m_boost, &QCheckBox::clicked, this, [this](bool on) {
         m_state.powerSaver().setBoostUntilAC(on);
-        m_evaluate();
+        Evaluation::start(m_state);
     });
 
     connect(&engine, &PowerSaverEngine::levelChanged, this, &PowerSaverStatusSection::showLevel);

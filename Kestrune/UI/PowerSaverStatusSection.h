@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 class QCheckBox;
 class QLabel;
 class QSlider;
@@ -23,10 +21,8 @@ class PowerSaverStatusSection : public QObject {
     Q_OBJECT
 
 public:
-    // Fills `section`. `evaluate` starts one evaluation without waiting for it; the boost
-    // switch calls it on every flip.
-    PowerSaverStatusSection(AppState& state, FormSection* section, std::function<void()> evaluate,
-                            QObject* parent = nullptr);
+    // Fills `section`.
+    PowerSaverStatusSection(AppState& state, FormSection* section, QObject* parent = nullptr);
 
     // "L2 強化節電" for a stored manual level; a level without a title shows its number alone.
     static QString manualLevelText(int level);
@@ -42,7 +38,6 @@ private:
     void showBoost();
 
     AppState& m_state;
-    std::function<void()> m_evaluate;
     CapsuleLabel* m_badge;
     QLabel* m_statusText;
     QLabel* m_today;

@@ -6,6 +6,7 @@
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/UI/Evaluation.h"
 #include "Kestrune/UI/FormSection.h"
 #include "Kestrune/UI/GroupedForm.h"
 #include "Kestrune/UI/PowerSaverAISections.h"
@@ -18,11 +19,9 @@
 
 #include <QApplication>
 #include <QPalette>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <functional>
 
 namespace kestrune {
 
@@ -74,7 +73,6 @@ PowerSaverView::PowerSaverView(AppState& state, OpenWindow openWindow, QWidget* 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form);
 
-    const std::function<void()> evaluate = [this] { this->evaluate(); };
     FormSection* status = form->addSection(Localized::text("状態"));
     FormSection* achievements = form->addSection(Localized::text("延命実績"));
     FormSection* aiEngine = form->addSection(Localized::text("AIエンジン(LLM)"));
@@ -87,9 +85,9 @@ PowerSaverView::PowerSaverView(AppState& state, OpenWindow openWindow, QWidget* 
     FormSection* exclusions = form->addSection(Localized::text("除外リスト(減速対象にしない)"));
     FormSection* log = form->addSection(Localized::text("アクションログ"));
 
-    new PowerSaverStatusSection(state, status, evaluate, this);
+    new PowerSaverStatusSection(state, status, this);
     m_ai = new PowerSaverAISections(state, std::move(openWindow), achievements, aiEngine, aiReport, this);
-    m_learning = new PowerSaverLearningSections(state, learning, settings, services, evaluate, this);
+    m_learning = new PowerSaverLearningSections(state, learning, settings, services, this);
     m_processes = new PowerSaverProcessSections(state, throttled, exclusions, log, this);
 
     whileShown->onShow([this] {
@@ -100,6 +98,7 @@ PowerSaverView::PowerSaverView(AppState& state, OpenWindow openWindow, QWidget* 
     whileShown->connect(&state.powerSaver(), &PowerSaverEngine::statusTextChanged, [this] { loadActions(); });
     // The settings the autopilot decides by; the others wait for its next evaluation.
     const ChargingSettings* watched = &state.settings();
+    const auto evaluate = [&state] { Evaluation::start(state); };
     whileShown->connect(watched, &ChargingSettings::autopilotEnabledChanged, evaluate);
     whileShown->connect(watched, &ChargingSettings::autoDimEnabledChanged, evaluate);
     whileShown->connect(watched, &ChargingSettings::targetAutoLearnChanged, evaluate);
@@ -135,11 +134,6 @@ void PowerSaverView::loadActions()
     const HistoryStore* history = m_state.history();
     m_actions = history ? history->recentPowerActions(PowerSaverProcessSections::shownActions) : QList<PowerActionRecord>();
     m_processes->showActions(m_actions);
-}
-
-void PowerSaverView::evaluate()
-{
-    QTimer::singleShot(0, &m_state, [state = &m_state] { state->evaluateNow(); });
 }
 
 } // namespace kestrune

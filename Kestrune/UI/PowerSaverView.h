@@ -44,8 +44,6 @@ public:
 
 private:
     void loadActions();
-    // Starts one evaluation of charge control and the power saver; nothing waits for it.
-    void evaluate();
 
     AppState& m_state;
     PowerSaverAISections* m_ai;

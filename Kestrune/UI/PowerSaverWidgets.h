@@ -2,11 +2,8 @@
 
 #include "Kestrune/UI/Style.h"
 
-#include <QCheckBox>
 #include <QColor>
 #include <QDateTime>
-#include <QObject>
-#include <QSignalBlocker>
 #include <QString>
 
 #include <initializer_list>
@@ -41,22 +38,6 @@ public:
     // `moment` in the user's time zone and the interface's locale, as `pattern` (a
     // translated pattern: each language writes dates its own way).
     static QString dateText(const QDateTime& moment, const LocalCalendar& calendar, const QString& pattern);
-
-    // A toggle bound to a boolean of `model`: it follows the value as it changes and writes
-    // it only when the user flips it.
-    template <typename Model>
-    static QCheckBox* toggle(const QString& text, Model* model, bool (Model::*get)() const,
-                             void (Model::*changed)(bool), void (Model::*set)(bool))
-    {
-        auto* box = new QCheckBox(text);
-        box->setChecked((model->*get)());
-        QObject::connect(box, &QCheckBox::clicked, model, [model, set](bool on) { (model->*set)(on); });
-        QObject::connect(model, changed, box, [box](bool on) {
-            const QSignalBlocker blocker(box);
-            box->setChecked(on);
-        });
-        return box;
-    }
 };
 
 } // namespace kestrune

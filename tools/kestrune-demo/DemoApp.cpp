@@ -16,6 +16,7 @@
 #include "tests/support/TestAppContext.h"
 #include "tools/kestrune-demo/DemoHistory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 
@@ -141,11 +142,6 @@ QString DemoApp::sysfsRoot() const
     return m_folder.filePath(QStringLiteral("sys"));
 }
 
-QString DemoApp::autostartFolder() const
-{
-    return m_folder.filePath(QStringLiteral("autostart"));
-}
-
 bool DemoApp::launch(QString* error)
 {
     QString reason;
@@ -160,6 +156,8 @@ bool DemoApp::launch(QString* error)
         return fail(QStringLiteral("cannot make a temporary folder"));
     if (!SimTree::create(sysfsRoot(), m_options.machine, &reason))
         return fail(reason);
+    if (!m_options.battery && !QDir(SimTree::batteryPath(sysfsRoot(), m_options.machine)).removeRecursively())
+        return fail(QStringLiteral("cannot take the battery out of the machine"));
     if (!writeSeeds(&reason))
         return fail(reason);
 
@@ -172,11 +170,15 @@ bool DemoApp::launch(QString* error)
     if (!m_options.historyStore) // a folder that cannot be made: a file lies in its way
         context.historyPath = context.defaultsPath + QStringLiteral("/History.store");
     context.services = m_services;
+    if (m_options.loginItem)
+        context.loginItem = m_options.loginItem;
+    context.updater.feedUrl = m_options.updateFeed;
     // Readings only when asked for (readAfter), as a test wants them.
     context.monitorIntervalSeconds = 3600;
     context.powerSourcePoll = std::chrono::hours(1);
     context.helper.registerWait = context.helper.reregisterWait = std::chrono::milliseconds(10);
-    context.helper.versionTimeout = context.helper.callTimeout = std::chrono::milliseconds(2000);
+    context.helper.versionTimeout = context.helper.callTimeout = context.helper.powerMetricsTimeout
+        = std::chrono::milliseconds(2000);
     m_state = std::make_unique<AppState>(std::move(context));
 
     m_state->start();

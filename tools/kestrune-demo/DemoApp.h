@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Kestrune/App/AppState.h"
+#include "Platform/ServiceManagement/LoginItem.h"
 #include "Shared/PowerMetricsReport.h"
 #include "tests/support/FakeHelperDaemon.h"
 #include "tests/support/FakeServiceManagement.h"
@@ -10,6 +11,7 @@
 
 #include <QDateTime>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVariantMap>
 
 #include <memory>
@@ -54,6 +56,14 @@ public:
         bool learned = true;
         // The battery and the adapter.
         SimTree::Options machine = standardMachine();
+        // False: the machine's battery cannot be read, so the application has no reading
+        // until the test lays the tree out again and reads it (readAfter).
+        bool battery = true;
+        // Launch at login. None: an autostart folder of the machine's own and no system-wide
+        // folders, for a program in the machine's folder.
+        std::optional<LoginItem::Options> loginItem;
+        // The release feed; none: the application cannot check for updates.
+        QUrl updateFeed;
         // Stored before the launch, over the seeds (the backend is off unless set here).
         QVariantMap defaults;
     };
@@ -81,7 +91,6 @@ public:
     test::PrivateBus& bus() { return m_bus; }
     QString folder() const { return m_folder.path(); }
     QString sysfsRoot() const;
-    QString autostartFolder() const;
 
     // Runs the per-application measurement against the daemon's scripted answer and waits
     // for it.

@@ -2,6 +2,7 @@
 
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppLanguage.h"
+#include "tools/kestrune-screens/MainWindowScreens.h"
 #include "tools/kestrune-screens/PowerSaverScreens.h"
 #include "tools/kestrune-screens/ScreenFolder.h"
 #include "tools/kestrune-screens/ShareCardScreens.h"
@@ -27,7 +28,7 @@ const char* const usageText =
     "written.\n";
 
 // Every set of screens, in the order they are written.
-const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, powerSaverScreens};
+const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, mainWindowScreens, powerSaverScreens};
 
 // Makes `code` the interface language, as a launch with that choice stored would: the
 // translations are installed from a throwaway defaults store, so the user's is not touched.
