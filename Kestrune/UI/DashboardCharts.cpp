@@ -14,8 +14,8 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QLinearGradient>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -53,10 +53,11 @@ void fitAxis(QValueAxis* axis, const QList<double>& values, bool includeZero)
         low = 0;
         high = 1;
     }
-    const double span = std::max(high - low, 1.0);
+    // Whole numbers at least: the labels show no decimals.
+    const double span = std::max(high - low, 4.0);
     const double magnitude = std::pow(10.0, std::floor(std::log10(span / 4)));
     double step = magnitude;
-    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    for (const double factor : { 1.0, 2.0, 5.0, 10.0 }) {
         step = factor * magnitude;
         if (span / step <= 4)
             break;
@@ -102,7 +103,7 @@ DashboardCharts::DashboardCharts(QWidget* parent)
     QDateTimeAxis* socTime = addTimeAxis(m_soc);
     QValueAxis* socValue = addValueAxis(m_soc);
     socValue->setRange(0, 100);
-    for (auto* series : {static_cast<QAbstractSeries*>(area), static_cast<QAbstractSeries*>(m_socLine)}) {
+    for (auto* series : { static_cast<QAbstractSeries*>(area), static_cast<QAbstractSeries*>(m_socLine) }) {
         series->attachAxis(socTime);
         series->attachAxis(socValue);
     }
@@ -121,14 +122,14 @@ DashboardCharts::DashboardCharts(QWidget* parent)
     m_drainBars->setColor(SystemColors::orange());
     QDateTimeAxis* wattsTime = addTimeAxis(m_watts);
     m_wattsAxis = addValueAxis(m_watts);
-    for (QAreaSeries* bars : {m_chargeBars, m_drainBars}) {
+    for (QAreaSeries* bars : { m_chargeBars, m_drainBars }) {
         bars->setPen(Qt::NoPen);
         m_watts->addSeries(bars);
         bars->attachAxis(wattsTime);
         bars->attachAxis(m_wattsAxis);
     }
     const QDateTime now = QDateTime::currentDateTime();
-    setSamples({}, TimeAxis{now.addDays(-1), now, QStringLiteral("H:mm"), 7});
+    setSamples({}, TimeAxis { now.addDays(-1), now, QStringLiteral("H:mm"), 7 });
 }
 
 QChart* DashboardCharts::addChart(const QString& title, const QString& name, int height)
@@ -235,7 +236,7 @@ void DashboardCharts::drawBars(const QList<BatterySample>& samples)
     }
     const QList<QPointF> zero = count == 0
         ? QList<QPointF>()
-        : QList<QPointF>{QPointF(charge.first().x(), 0), QPointF(charge.last().x(), 0)};
+        : QList<QPointF> { QPointF(charge.first().x(), 0), QPointF(charge.last().x(), 0) };
     m_chargeBars->upperSeries()->replace(charge);
     m_chargeBars->lowerSeries()->replace(zero);
     m_drainBars->upperSeries()->replace(zero);

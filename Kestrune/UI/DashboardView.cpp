@@ -29,7 +29,8 @@ QString powerDetailOf(const BatterySnapshot& s)
     if (!s.externalConnected)
         // Adding 0 turns a drain of -0.0 W (no current at all) into 0.0.
         return Localized::fmt("放電 %.1fW", -(s.amperageA * s.voltageV) + 0.0);
-    const QString adapter = s.adapterWatts ? Localized::fmt("アダプタ%lldW ", qint64(*s.adapterWatts)) : QString();
+    const QString adapter
+        = s.adapterWatts ? Localized::fmt("アダプタ%lldW ", qint64(*s.adapterWatts)) : QString();
     return adapter + Localized::fmt("充放電 %+.1fW", s.voltageV * s.amperageA);
 }
 
@@ -54,11 +55,18 @@ DashboardView::DashboardView(AppState& state, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
-    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "残量"), QStringLiteral("battery.100percent"), QStringLiteral("chargeCard")), 0, 0);
-    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "最大容量"), QStringLiteral("heart.fill"), QStringLiteral("capacityCard")), 0, 1);
-    grid->addWidget(
-        statCard(QT_TRANSLATE_NOOP("Kestrune", "サイクル数"), QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("cycleCard")), 1, 0);
-    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "温度"), QStringLiteral("thermometer.medium"), QStringLiteral("temperatureCard")), 1, 1);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "残量"), QStringLiteral("battery.100percent"),
+                        QStringLiteral("chargeCard")),
+        0, 0);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "最大容量"), QStringLiteral("heart.fill"),
+                        QStringLiteral("capacityCard")),
+        0, 1);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "サイクル数"),
+                        QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("cycleCard")),
+        1, 0);
+    grid->addWidget(statCard(QT_TRANSLATE_NOOP("Kestrune", "温度"), QStringLiteral("thermometer.medium"),
+                        QStringLiteral("temperatureCard")),
+        1, 1);
     layout->addLayout(grid);
     layout->addWidget(m_charts);
     layout->addStretch(1);
@@ -73,7 +81,7 @@ DashboardView::DashboardView(AppState& state, QWidget* parent)
     m_picker->addSegment(Localized::text("30日間"), rawValue(Range::Month));
     m_picker->setValue(rawValue(m_range));
     connect(m_picker, &SegmentedPicker::picked, this, [this](const QVariant& value) {
-        for (const Range range : {Range::Day, Range::Week, Range::Month})
+        for (const Range range : { Range::Day, Range::Week, Range::Month })
             if (rawValue(range) == value.toString())
                 chooseRange(range);
     });
@@ -116,18 +124,20 @@ qint64 DashboardView::spanSeconds(Range range)
     return 86400;
 }
 
-DashboardView::Cards DashboardView::cardsFor(const std::optional<BatterySnapshot>& snapshot, const QString& status)
+DashboardView::Cards DashboardView::cardsFor(
+    const std::optional<BatterySnapshot>& snapshot, const QString& status)
 {
     const BatterySnapshot s = snapshot.value_or(BatterySnapshot());
     Cards cards;
     cards.charge = QString::number(s.socPercent) + u'%';
     cards.chargeDetail = status;
-    cards.capacity
-        = QString::asprintf("%.1f%%", BatterySample::healthPercentOf(s.designCapacitymAh, s.nominalCapacitymAh));
+    cards.capacity = QString::asprintf(
+        "%.1f%%", BatterySample::healthPercentOf(s.designCapacitymAh, s.nominalCapacitymAh));
     cards.cycles = Localized::fmt("%lld回", qint64(s.cycleCount));
     cards.cycleDetail = !snapshot || s.designCapacitymAh < 1
         ? dash()
-        : Localized::fmt("実効 %lld / 設計 %lld mAh", qint64(s.nominalCapacitymAh), qint64(s.designCapacitymAh));
+        : Localized::fmt(
+            "実効 %lld / 設計 %lld mAh", qint64(s.nominalCapacitymAh), qint64(s.designCapacitymAh));
     cards.temperature = QString::asprintf("%.1f°C", s.temperatureC);
     cards.powerDetail = snapshot ? powerDetailOf(s) : dash();
     return cards;
@@ -200,11 +210,11 @@ void DashboardView::reload()
     const QDateTime since = now.addSecs(-spanSeconds(m_range));
     m_samples = history ? history->thinnedSamples(since, chartPoints) : QList<BatterySample>();
     // The charts span the whole period: labels every four hours, every day, every five days.
-    DashboardCharts::TimeAxis time{since, now, QStringLiteral("H:mm"), 7};
+    DashboardCharts::TimeAxis time { since, now, QStringLiteral("H:mm"), 7 };
     if (m_range == Range::Week)
-        time = {since, now, Localized::text("M/d(ddd)"), 8};
+        time = { since, now, Localized::text("M/d(ddd)"), 8 };
     else if (m_range == Range::Month)
-        time = {since, now, Localized::text("M/d"), 7};
+        time = { since, now, Localized::text("M/d"), 7 };
     m_charts->setSamples(m_samples, time);
     emit reloaded();
 }

@@ -115,6 +115,15 @@ QWidget* FormSection::insertRow(int index, QWidget* content)
     return insert(index, layout->parentWidget());
 }
 
+QLabel* FormSection::addTextRow(const QString& label, const QString& valueName)
+{
+    QLabel* value = plainLabel({}, nullptr);
+    value->setObjectName(valueName);
+    value->setWordWrap(true);
+    addRow(label, value);
+    return value;
+}
+
 QLabel* FormSection::addNote(const QString& text)
 {
     QLabel* note = plainLabel(text, nullptr);

@@ -33,6 +33,9 @@ public:
     // rows that stay.
     QWidget* insertRow(int index, const QString& label, QWidget* value);
     QWidget* insertRow(int index, QWidget* content);
+    // A label–value row whose value is a text the view fills in: plain text, at the
+    // trailing edge, wrapping when long. Returns the value, named `valueName`.
+    QLabel* addTextRow(const QString& label, const QString& valueName);
     // A row holding a note in the caption font and the secondary style.
     QLabel* addNote(const QString& text);
 

@@ -57,13 +57,15 @@ QCoro::Task<> resetThenEvaluate(QPointer<AppState> state)
     co_await state->evaluateNow();
 }
 
-QLabel* valueLabel(const QString& name)
+// A button at its own width at the row's leading edge.
+QWidget* leading(QPushButton* button)
 {
-    auto* label = new QLabel;
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(button);
+    layout->addStretch(1);
+    return row;
 }
 
 QPixmap dot(const QColor& color, qreal devicePixelRatio)
@@ -88,16 +90,17 @@ struct NotificationRule {
 };
 
 const NotificationRule notificationRules[] = {
-    {QT_TRANSLATE_NOOP("Kestrune", "充電上限に到達したら通知"), &ChargingSettings::notifyOnLimitReached,
-        &ChargingSettings::setNotifyOnLimitReached, &ChargingSettings::notifyOnLimitReachedChanged},
-    {QT_TRANSLATE_NOOP("Kestrune", "満充電が完了したら通知"), &ChargingSettings::notifyOnFull,
-        &ChargingSettings::setNotifyOnFull, &ChargingSettings::notifyOnFullChanged},
-    {QT_TRANSLATE_NOOP("Kestrune", "高温を警告"), &ChargingSettings::notifyHighTemp,
-        &ChargingSettings::setNotifyHighTemp, &ChargingSettings::notifyHighTempChanged},
-    {QT_TRANSLATE_NOOP("Kestrune", "異常なバッテリー消費を警告"), &ChargingSettings::notifyHighDrain,
-        &ChargingSettings::setNotifyHighDrain, &ChargingSettings::notifyHighDrainChanged},
-    {QT_TRANSLATE_NOOP("Kestrune", "節電マイルストーンを通知(シェア促し)"), &ChargingSettings::notifyMilestones,
-        &ChargingSettings::setNotifyMilestones, &ChargingSettings::notifyMilestonesChanged},
+    { QT_TRANSLATE_NOOP("Kestrune", "充電上限に到達したら通知"), &ChargingSettings::notifyOnLimitReached,
+        &ChargingSettings::setNotifyOnLimitReached, &ChargingSettings::notifyOnLimitReachedChanged },
+    { QT_TRANSLATE_NOOP("Kestrune", "満充電が完了したら通知"), &ChargingSettings::notifyOnFull,
+        &ChargingSettings::setNotifyOnFull, &ChargingSettings::notifyOnFullChanged },
+    { QT_TRANSLATE_NOOP("Kestrune", "高温を警告"), &ChargingSettings::notifyHighTemp,
+        &ChargingSettings::setNotifyHighTemp, &ChargingSettings::notifyHighTempChanged },
+    { QT_TRANSLATE_NOOP("Kestrune", "異常なバッテリー消費を警告"), &ChargingSettings::notifyHighDrain,
+        &ChargingSettings::setNotifyHighDrain, &ChargingSettings::notifyHighDrainChanged },
+    { QT_TRANSLATE_NOOP("Kestrune", "節電マイルストーンを通知(シェア促し)"),
+        &ChargingSettings::notifyMilestones, &ChargingSettings::setNotifyMilestones,
+        &ChargingSettings::notifyMilestonesChanged },
 };
 
 // The threshold's slider follows the third rule, the high-temperature warning.
@@ -144,19 +147,18 @@ void GeneralView::buildHelperSection()
     stateLayout->setContentsMargins(0, 0, 0, 0);
     m_stateDot = new QLabel;
     m_stateDot->setObjectName(QStringLiteral("stateDot"));
-    m_stateText = valueLabel(QStringLiteral("stateText"));
+    m_stateText = new QLabel;
+    m_stateText->setObjectName(QStringLiteral("stateText"));
+    m_stateText->setTextFormat(Qt::PlainText);
     stateLayout->addWidget(m_stateDot);
     stateLayout->addWidget(m_stateText);
     section->addRow(Localized::text("状態"), stateValue);
 
-    m_version = valueLabel(QStringLiteral("helperVersion"));
-    m_versionRow = section->addRow(Localized::text("ヘルパーバージョン"), m_version);
-    m_controlKey = valueLabel(QStringLiteral("controlKey"));
-    m_dischargeKey = valueLabel(QStringLiteral("dischargeKey"));
-    m_appleLimit = valueLabel(QStringLiteral("appleLimit"));
-    m_probeRows << section->addRow(Localized::text("充電停止キー"), m_controlKey)
-                << section->addRow(Localized::text("放電キー"), m_dischargeKey)
-                << section->addRow(Localized::text("Apple 80%リミット(CHWA)"), m_appleLimit);
+    m_version = section->addTextRow(Localized::text("ヘルパーバージョン"), QStringLiteral("helperVersion"));
+    m_controlKey = section->addTextRow(Localized::text("充電停止キー"), QStringLiteral("controlKey"));
+    m_dischargeKey = section->addTextRow(Localized::text("放電キー"), QStringLiteral("dischargeKey"));
+    m_appleLimit
+        = section->addTextRow(Localized::text("Apple 80%リミット(CHWA)"), QStringLiteral("appleLimit"));
     m_notes = section->addNote({});
     m_notes->setObjectName(QStringLiteral("probeNotes"));
 
@@ -174,7 +176,8 @@ void GeneralView::buildHelperSection()
     m_instructions->setObjectName(QStringLiteral("enableInstructions"));
     m_instructions->parentWidget()->hide();
     section->addNote(Localized::text(
-        "充電制御(SMC書き込み)にはroot権限のヘルパーデーモンが必要です。登録後、「システム設定 → ログイン項目と機能拡張」"
+        "充電制御(SMC書き込み)にはroot権限のヘルパーデーモンが必要です。登録後、「システム設定 → "
+        "ログイン項目と機能拡張」"
         "で許可し、この画面に戻って「許可したので再接続」を押してください。"));
 
     HelperClient& helper = m_state.helper();
@@ -193,15 +196,16 @@ void GeneralView::showHelper()
 {
     const HelperClient& helper = m_state.helper();
     const bool connected = helper.isConnected();
-    m_stateDot->setPixmap(dot(connected ? SystemColors::green() : SystemColors::orange(), devicePixelRatioF()));
+    m_stateDot->setPixmap(
+        dot(connected ? SystemColors::green() : SystemColors::orange(), devicePixelRatioF()));
     m_stateText->setText(connected ? Localized::text("接続済み") : HelperClient::label(helper.status()));
 
-    m_versionRow->setVisible(helper.helperVersion().has_value());
+    m_version->parentWidget()->setVisible(helper.helperVersion().has_value());
     m_version->setText(QStringLiteral("v%1").arg(helper.helperVersion().value_or(0)));
 
     const std::optional<ChargingCapabilities> capabilities = helper.capabilities();
-    for (QWidget* row : std::as_const(m_probeRows))
-        row->setVisible(capabilities.has_value());
+    for (QLabel* probe : { m_controlKey, m_dischargeKey, m_appleLimit })
+        probe->parentWidget()->setVisible(capabilities.has_value());
     const QString none = Localized::text("なし");
     if (capabilities) {
         m_controlKey->setText(capabilities->chargingControlMethod.value_or(none));
@@ -224,31 +228,34 @@ void GeneralView::showButtons()
         bool destructive = false;
     };
     AppState& state = m_state;
-    const Button reconnect{QT_TRANSLATE_NOOP("Kestrune", "再接続してプローブ"), "reconnect", [&state] { reconnectAndEvaluate(state); }};
-    const Button repair{QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを修復"), "repair", [&state] {
-                            QTimer::singleShot(0, &state, [&state] { state.repairHelper(); });
-                        }};
-    const Button unregister{QT_TRANSLATE_NOOP("Kestrune", "登録解除"), "unregister", [&state] { state.helper().unregister(); }, true};
-    const Button enable{QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを有効化"), "enable", [&state] { state.registerHelper(); }};
-    const Button openSettings{QT_TRANSLATE_NOOP("Kestrune", "システム設定を開く"), "openSettings", [this] {
-                                  if (!openLoginItemsSettings(m_state))
-                                      m_instructions->parentWidget()->show();
-                              }};
-    const Button approved{QT_TRANSLATE_NOOP("Kestrune", "許可したので再接続"), "approvedReconnect", [&state] { reconnectAndEvaluate(state); }};
+    const Button reconnect { QT_TRANSLATE_NOOP("Kestrune", "再接続してプローブ"), "reconnect",
+        [&state] { reconnectAndEvaluate(state); } };
+    const Button repair { QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを修復"), "repair",
+        [&state] { QTimer::singleShot(0, &state, [&state] { state.repairHelper(); }); } };
+    const Button unregister { QT_TRANSLATE_NOOP("Kestrune", "登録解除"), "unregister",
+        [&state] { state.helper().unregister(); }, true };
+    const Button enable { QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを有効化"), "enable",
+        [&state] { state.registerHelper(); } };
+    const Button openSettings { QT_TRANSLATE_NOOP("Kestrune", "システム設定を開く"), "openSettings", [this] {
+                                   if (!openLoginItemsSettings(m_state))
+                                       m_instructions->parentWidget()->show();
+                               } };
+    const Button approved { QT_TRANSLATE_NOOP("Kestrune", "許可したので再接続"), "approvedReconnect",
+        [&state] { reconnectAndEvaluate(state); } };
 
     QList<Button> shown;
     switch (m_state.helper().status()) {
     case HelperClient::Status::Enabled:
-        shown = m_state.helper().isConnected() ? QList<Button>{reconnect, unregister}
-                                               : QList<Button>{reconnect, repair, unregister};
+        shown = m_state.helper().isConnected() ? QList<Button> { reconnect, unregister }
+                                               : QList<Button> { reconnect, repair, unregister };
         break;
     case HelperClient::Status::RequiresApproval:
-        shown = {enable, openSettings, approved, repair};
+        shown = { enable, openSettings, approved, repair };
         break;
     case HelperClient::Status::Unknown:
     case HelperClient::Status::NotRegistered:
     case HelperClient::Status::NotFound:
-        shown = {enable};
+        shown = { enable };
         break;
     }
 
@@ -278,7 +285,8 @@ void GeneralView::buildNotificationSection()
     FormSection* section = addSection(Localized::text("通知"));
     for (int i = 0; i < int(std::size(notificationRules)); ++i) {
         const NotificationRule& rule = notificationRules[i];
-        section->addRow(new SettingToggle(Localized::text(rule.text), settings, rule.get, rule.set, rule.changed));
+        section->addRow(
+            new SettingToggle(Localized::text(rule.text), settings, rule.get, rule.set, rule.changed));
         if (i != thresholdAfterRule)
             continue;
         auto* value = new QWidget;
@@ -366,14 +374,16 @@ void GeneralView::languagePicked(int index)
 
     // Asked every time, also when the choice goes back to the language running now.
     delete m_relaunchPrompt;
-    auto* prompt = new QMessageBox(QMessageBox::NoIcon, Localized::text("言語の変更を反映するには再起動が必要です"),
-        Localized::text("再起動すると選択した言語で表示されます。"), QMessageBox::NoButton, this);
+    auto* prompt
+        = new QMessageBox(QMessageBox::NoIcon, Localized::text("言語の変更を反映するには再起動が必要です"),
+            Localized::text("再起動すると選択した言語で表示されます。"), QMessageBox::NoButton, this);
     prompt->setObjectName(QStringLiteral("relaunchPrompt"));
     prompt->setTextFormat(Qt::PlainText);
     prompt->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* now = prompt->addButton(Localized::text("今すぐ再起動"), QMessageBox::AcceptRole);
     now->setObjectName(QStringLiteral("relaunchNow"));
-    prompt->addButton(Localized::text("後で"), QMessageBox::RejectRole)->setObjectName(QStringLiteral("later"));
+    prompt->addButton(Localized::text("後で"), QMessageBox::RejectRole)
+        ->setObjectName(QStringLiteral("later"));
     prompt->setDefaultButton(now);
     connect(now, &QPushButton::clicked, prompt, [] { AppLanguage::relaunchApp(); });
     m_relaunchPrompt = prompt;
@@ -388,10 +398,10 @@ void GeneralView::buildMaintenanceSections()
     m_reset = new QPushButton(Localized::text("充電制御をリセット(充電を許可状態に戻す)"));
     m_reset->setObjectName(QStringLiteral("resetCharging"));
     m_reset->setAutoDefault(false);
-    m_reset->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    maintenance->addRow(m_reset);
-    maintenance->addNote(Localized::text("macOS標準の「バッテリー充電の最適化」はオフを推奨します(本アプリの制御と競合します)。"
-                                         "システム設定 → バッテリーで変更できます。"));
+    maintenance->addRow(leading(m_reset));
+    maintenance->addNote(Localized::text(
+        "macOS標準の「バッテリー充電の最適化」はオフを推奨します(本アプリの制御と競合します)。"
+        "システム設定 → バッテリーで変更できます。"));
     connect(m_reset, &QPushButton::clicked, this, &GeneralView::resetCharging);
     const auto followConnection = [this](bool connected) { m_reset->setEnabled(connected); };
     connect(&m_state.helper(), &HelperClient::isConnectedChanged, this, followConnection);
@@ -399,17 +409,15 @@ void GeneralView::buildMaintenanceSections()
 
     FormSection* updates = addSection(Localized::text("ソフトウェアアップデート"));
     const QString version = QCoreApplication::applicationVersion();
-    auto* versionLabel = valueLabel(QStringLiteral("appVersion"));
-    versionLabel->setText(version.isEmpty() ? QStringLiteral("-") : version);
-    updates->addRow(Localized::text("バージョン"), versionLabel);
-    m_lastCheck = valueLabel(QStringLiteral("lastCheck"));
-    m_lastCheckRow = updates->addRow(Localized::text("前回の確認"), m_lastCheck);
+    updates->addTextRow(Localized::text("バージョン"), QStringLiteral("appVersion"))
+        ->setText(version.isEmpty() ? QStringLiteral("-") : version);
+    m_lastCheck = updates->addTextRow(Localized::text("前回の確認"), QStringLiteral("lastCheck"));
     m_checkForUpdates = new QPushButton(Localized::text("今すぐアップデートを確認"));
     m_checkForUpdates->setObjectName(QStringLiteral("checkForUpdates"));
     m_checkForUpdates->setAutoDefault(false);
-    m_checkForUpdates->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    updates->addRow(m_checkForUpdates);
-    updates->addNote(Localized::text("新しいバージョンは自動的に確認・ダウンロードされ、アプリの再起動時に適用されます。"));
+    updates->addRow(leading(m_checkForUpdates));
+    updates->addNote(Localized::text(
+        "新しいバージョンは自動的に確認・ダウンロードされ、アプリの再起動時に適用されます。"));
     connect(m_checkForUpdates, &QPushButton::clicked, this, [this] {
         if (Updater* updater = m_state.updater().controller())
             updater->checkForUpdates();
@@ -423,7 +431,7 @@ void GeneralView::showUpdates()
 {
     const Updater* updater = m_state.updater().controller();
     const std::optional<QDateTime> last = updater ? updater->lastUpdateCheckDate() : std::nullopt;
-    m_lastCheckRow->setVisible(last.has_value());
+    m_lastCheck->parentWidget()->setVisible(last.has_value());
     if (last)
         m_lastCheck->setText(QLocale().toString(last->toLocalTime(), Localized::text("yyyy/MM/dd H:mm")));
     m_checkForUpdates->setEnabled(m_state.updater().canCheckForUpdates());

@@ -62,9 +62,7 @@ private:
 
     QLabel* m_stateDot;
     QLabel* m_stateText;
-    QWidget* m_versionRow;
     QLabel* m_version;
-    QList<QWidget*> m_probeRows;
     QLabel* m_controlKey;
     QLabel* m_dischargeKey;
     QLabel* m_appleLimit;
@@ -84,7 +82,6 @@ private:
     QPointer<QMessageBox> m_relaunchPrompt;
 
     QPushButton* m_reset;
-    QWidget* m_lastCheckRow;
     QLabel* m_lastCheck;
     QPushButton* m_checkForUpdates;
 };

@@ -29,15 +29,6 @@ namespace kestrune {
 
 namespace {
 
-QLabel* valueLabel(const QString& name)
-{
-    auto* label = new QLabel;
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
-}
-
 // One measured application: its name, its bar against the heaviest one, and its figure.
 QWidget* processRow(const ProcessPowerSample& process, double share)
 {
@@ -77,27 +68,25 @@ InsightsView::InsightsView(AppState& state, QWidget* parent)
 
     FormSection* jit = addSection(Localized::text("AI充電(ジャストインタイム)"));
     auto* enabled = new SettingToggle(Localized::text("AI充電を有効にする"), settings,
-        &ChargingSettings::adaptiveEnabled, &ChargingSettings::setAdaptiveEnabled, &ChargingSettings::adaptiveEnabledChanged);
+        &ChargingSettings::adaptiveEnabled, &ChargingSettings::setAdaptiveEnabled,
+        &ChargingSettings::adaptiveEnabledChanged);
     enabled->setObjectName(QStringLiteral("adaptiveEnabled"));
     jit->addRow(enabled);
     m_buffer = new Stepper(10, 180, 5);
     m_buffer->setObjectName(QStringLiteral("bufferStepper"));
     jit->addRow(m_buffer);
     connect(m_buffer, &Stepper::stepped, &settings, &ChargingSettings::setAdaptiveBufferMinutes);
-    jit->addNote(Localized::text("普段ケーブルを抜く時刻を学習し、直前まで上限で待機してから満充電に切り替えます。"
-                                 "上限運用の劣化抑制と、出発時の満充電を両立します。"));
+    jit->addNote(
+        Localized::text("普段ケーブルを抜く時刻を学習し、直前まで上限で待機してから満充電に切り替えます。"
+                        "上限運用の劣化抑制と、出発時の満充電を両立します。"));
 
     FormSection* learning = addSection(Localized::text("学習状況"));
-    m_prediction = valueLabel(QStringLiteral("prediction"));
-    learning->addRow(Localized::text("次の取り外し予測"), m_prediction);
-    m_samples = valueLabel(QStringLiteral("sampleCount"));
-    learning->addRow(Localized::text("学習サンプル数"), m_samples);
-    m_chargeSpeed = valueLabel(QStringLiteral("chargeSpeed"));
-    learning->addRow(Localized::text("学習した充電速度"), m_chargeSpeed);
-    m_drain = valueLabel(QStringLiteral("typicalDrain"));
-    learning->addRow(Localized::text("通常のバッテリー消費"), m_drain);
-    auto* jitActive
-        = new SymbolLabel(QStringLiteral("bolt.badge.clock"), Localized::text("現在AI充電ウィンドウ内: 満充電に向けて充電中です"));
+    m_prediction = learning->addTextRow(Localized::text("次の取り外し予測"), QStringLiteral("prediction"));
+    m_samples = learning->addTextRow(Localized::text("学習サンプル数"), QStringLiteral("sampleCount"));
+    m_chargeSpeed = learning->addTextRow(Localized::text("学習した充電速度"), QStringLiteral("chargeSpeed"));
+    m_drain = learning->addTextRow(Localized::text("通常のバッテリー消費"), QStringLiteral("typicalDrain"));
+    auto* jitActive = new SymbolLabel(QStringLiteral("bolt.badge.clock"),
+        Localized::text("現在AI充電ウィンドウ内: 満充電に向けて充電中です"));
     jitActive->setObjectName(QStringLiteral("jitActive"));
     Style::setColor(jitActive, SystemColors::green());
     jitActive->setWordWrap(true);
@@ -118,10 +107,10 @@ InsightsView::InsightsView(AppState& state, QWidget* parent)
     m_measure->setObjectName(QStringLiteral("measure"));
     titleLayout->addWidget(m_measure);
     apps->addRow(title);
-    connect(m_measure, &QPushButton::clicked, this, [this] {
-        QTimer::singleShot(0, &m_state, [&state = m_state] { state.refreshInsights(); });
-    });
-    auto* warning = SymbolLabel::warning(Localized::text("計測にはヘルパーの有効化が必要です(「一般」タブから)"));
+    connect(m_measure, &QPushButton::clicked, this,
+        [this] { QTimer::singleShot(0, &m_state, [&state = m_state] { state.refreshInsights(); }); });
+    auto* warning
+        = SymbolLabel::warning(Localized::text("計測にはヘルパーの有効化が必要です(「一般」タブから)"));
     warning->setObjectName(QStringLiteral("helperWarning"));
     m_warningRow = apps->addRow(warning);
     QLabel* hint = apps->addNote(
@@ -140,8 +129,8 @@ InsightsView::InsightsView(AppState& state, QWidget* parent)
 
     connect(&settings, &ChargingSettings::adaptiveBufferMinutesChanged, this, &InsightsView::showBuffer);
     AdaptiveEngine& adaptive = m_state.adaptive();
-    for (auto signal : {&AdaptiveEngine::predictedUnplugChanged, &AdaptiveEngine::unplugSampleCountChanged,
-             &AdaptiveEngine::minutesPerPercentChanged, &AdaptiveEngine::typicalDrainWattsChanged})
+    for (auto signal : { &AdaptiveEngine::predictedUnplugChanged, &AdaptiveEngine::unplugSampleCountChanged,
+             &AdaptiveEngine::minutesPerPercentChanged, &AdaptiveEngine::typicalDrainWattsChanged })
         connect(&adaptive, signal, this, &InsightsView::showLearning);
     connect(&m_state.controller(), &ChargeController::jitActiveChanged, this, &InsightsView::showLearning);
     connect(&m_state, &AppState::snapshotChanged, this, &InsightsView::showLearning);

@@ -33,7 +33,8 @@ MainWindowView::MainWindowView(AppState& state, OpenWindow openWindow, QWidget* 
         QStringLiteral("leaf"));
     addTab(m_dashboard, QT_TRANSLATE_NOOP("Kestrune", "ダッシュボード"),
         QStringLiteral("gauge.with.dots.needle.50percent"));
-    addTab(new RulesView(state), QT_TRANSLATE_NOOP("Kestrune", "充電ルール"), QStringLiteral("slider.horizontal.3"));
+    addTab(new RulesView(state), QT_TRANSLATE_NOOP("Kestrune", "充電ルール"),
+        QStringLiteral("slider.horizontal.3"));
     addTab(new InsightsView(state), QT_TRANSLATE_NOOP("Kestrune", "AIインサイト"), QStringLiteral("brain"));
     addTab(new GeneralView(state, generalSeeds(state)), QT_TRANSLATE_NOOP("Kestrune", "一般"),
         QStringLiteral("gearshape"));
@@ -60,7 +61,8 @@ GeneralView::Seeds MainWindowView::generalSeeds(AppState& state)
 {
     GeneralView::Seeds seeds;
     seeds.launchAtLogin = state.loginItem().status() == ServiceManagement::Status::Enabled;
-    const std::optional<QString> stored = state.defaults().string(QString::fromLatin1(AppLanguage::storedKey));
+    const std::optional<QString> stored
+        = state.defaults().string(QString::fromLatin1(AppLanguage::storedKey));
     if (stored)
         seeds.language = AppLanguage::fromRaw(*stored).value_or(AppLanguage::system);
     return seeds;

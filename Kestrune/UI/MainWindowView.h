@@ -23,8 +23,8 @@ class MainWindowView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr QSize firstSize{880, 640};
-    static constexpr QSize smallestSize{860, 560};
+    static constexpr QSize firstSize { 880, 640 };
+    static constexpr QSize smallestSize { 860, 560 };
 
     MainWindowView(AppState& state, OpenWindow openWindow, QWidget* parent = nullptr);
 

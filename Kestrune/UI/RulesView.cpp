@@ -31,15 +31,6 @@ constexpr int limitStep = 5;
 constexpr int lowestLimit = 50;
 constexpr int highestLimit = 100;
 
-QLabel* valueLabel(const QString& name)
-{
-    auto* label = new QLabel;
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
-}
-
 } // namespace
 
 RulesView::RulesView(AppState& state, QWidget* parent)
@@ -52,7 +43,8 @@ RulesView::RulesView(AppState& state, QWidget* parent)
     FormSection* limit = addSection(Localized::text("充電上限"));
     // It disables nothing: the limit can be set while limiting is off.
     auto* enabled = new SettingToggle(Localized::text("充電上限を有効にする"), settings,
-        &ChargingSettings::controlEnabled, &ChargingSettings::setControlEnabled, &ChargingSettings::controlEnabledChanged);
+        &ChargingSettings::controlEnabled, &ChargingSettings::setControlEnabled,
+        &ChargingSettings::controlEnabledChanged);
     enabled->setObjectName(QStringLiteral("controlEnabled"));
     limit->addRow(enabled);
 
@@ -92,16 +84,15 @@ RulesView::RulesView(AppState& state, QWidget* parent)
     m_pickerRow = limit->addRow(Localized::text("上限"), m_picker);
     connect(m_picker, &QComboBox::activated, &settings,
         [this, &settings](int index) { settings.setChargeLimit(m_picker->itemData(index).toInt()); });
-    m_hardwareNote = limit->addNote(
-        Localized::text("このMacでは細かい上限指定キーが見つからないため、Apple純正の80%リミット(CHWA)を使用します。"));
+    m_hardwareNote = limit->addNote(Localized::text(
+        "このMacでは細かい上限指定キーが見つからないため、Apple純正の80%リミット(CHWA)を使用します。"));
     m_hardwareNote->setObjectName(QStringLiteral("hardwareNote"));
 
     FormSection* status = addSection(Localized::text("動作状況"));
-    m_statusText = valueLabel(QStringLiteral("statusText"));
-    status->addRow(Localized::text("現在の状態"), m_statusText);
-    m_effectiveLimit = valueLabel(QStringLiteral("effectiveLimit"));
-    status->addRow(Localized::text("実効上限"), m_effectiveLimit);
-    auto* warning = SymbolLabel::warning(Localized::text("ヘルパー未接続のため制御は行われません(「一般」タブから有効化)"));
+    m_statusText = status->addTextRow(Localized::text("現在の状態"), QStringLiteral("statusText"));
+    m_effectiveLimit = status->addTextRow(Localized::text("実効上限"), QStringLiteral("effectiveLimit"));
+    auto* warning = SymbolLabel::warning(
+        Localized::text("ヘルパー未接続のため制御は行われません(「一般」タブから有効化)"));
     warning->setObjectName(QStringLiteral("helperWarning"));
     m_warning = status->addRow(warning);
 
@@ -144,16 +135,16 @@ void RulesView::showSettings()
     m_limitText->setText(Localized::fmt("%lld%%", qint64(limit)));
     m_resume->setValue(resume);
     m_resume->setText(Localized::fmt("充電再開: 上限から %lld%% 低下したら", qint64(resume)));
-    m_example->setText(Localized::fmt(
-        "例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。", qint64(limit), qint64(std::max(0, limit - resume))));
+    m_example->setText(Localized::fmt("例: 上限%lld%%の場合、%lld%%まで下がると充電を再開します。",
+        qint64(limit), qint64(std::max(0, limit - resume))));
 }
 
 void RulesView::showGroup()
 {
     const bool hardware = offersOnlyHardwareLimit(m_state.helper().capabilities());
-    for (QWidget* row : {m_sliderRow, m_resumeRow, m_example->parentWidget()})
+    for (QWidget* row : { m_sliderRow, m_resumeRow, m_example->parentWidget() })
         row->setVisible(!hardware);
-    for (QWidget* row : {m_pickerRow, m_hardwareNote->parentWidget()})
+    for (QWidget* row : { m_pickerRow, m_hardwareNote->parentWidget() })
         row->setVisible(hardware);
 }
 

@@ -26,7 +26,7 @@ Stepper::Stepper(int minimum, int maximum, int step, QWidget* parent)
     m_down->setText(QStringLiteral("−"));
     m_up->setText(QStringLiteral("+"));
     // Held down, a button keeps stepping, each step a press of its own.
-    for (QToolButton* button : {m_down, m_up}) {
+    for (QToolButton* button : { m_down, m_up }) {
         button->setAutoRepeat(true);
         button->setFixedWidth(28);
     }

@@ -59,7 +59,8 @@ void thinnedFetch(benchmark::State& state)
     Fixture& f = fixture();
     qsizetype rows = 0;
     for (auto _ : state) {
-        const QList<BatterySample> samples = f.store->thinnedSamples(sinceOf(state), DashboardView::chartPoints);
+        const QList<BatterySample> samples
+            = f.store->thinnedSamples(sinceOf(state), DashboardView::chartPoints);
         rows = samples.size();
         benchmark::DoNotOptimize(samples.constData());
     }
@@ -72,7 +73,7 @@ void chartsFromStore(benchmark::State& state)
 {
     Fixture& f = fixture();
     DashboardCharts charts;
-    const DashboardCharts::TimeAxis time{sinceOf(state), now, QStringLiteral("M/d"), 7};
+    const DashboardCharts::TimeAxis time { sinceOf(state), now, QStringLiteral("M/d"), 7 };
     for (auto _ : state)
         charts.setSamples(f.store->thinnedSamples(sinceOf(state), DashboardView::chartPoints), time);
 }

@@ -4,8 +4,8 @@
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/AI/AIStrategist.h"
 #include "Kestrune/Adaptive/AdaptiveEngine.h"
-#include "Kestrune/Battery/BatteryMonitor.h"
 #include "Kestrune/App/AppLanguage.h"
+#include "Kestrune/Battery/BatteryMonitor.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/PowerActionKeys.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
@@ -50,18 +50,20 @@ bool answers(HelperScene scene)
 
 QString strategyText(bool english)
 {
-    return english ? QStringLiteral("Evenings drain faster: slow background indexing first and keep the display "
-                                    "at 70 % after 18:00.")
-                   : QStringLiteral("夕方は消費が増える傾向です。まずバックグラウンドの索引作成を減速し、18時以降は"
-                                    "画面輝度を70%に抑えます。");
+    return english
+        ? QStringLiteral("Evenings drain faster: slow background indexing first and keep the display "
+                         "at 70 % after 18:00.")
+        : QStringLiteral("夕方は消費が増える傾向です。まずバックグラウンドの索引作成を減速し、18時以降は"
+                         "画面輝度を70%に抑えます。");
 }
 
 QString lastReportText(bool english)
 {
-    return english ? QStringLiteral("Yesterday evening's session ran 3.4 h and saved about 4.1 Wh (about 27 minutes). "
-                                    "Slowing dropbox gave the most.")
-                   : QStringLiteral("昨晩のセッションは3.4時間で約4.1Wh(約27分)を節約しました。dropboxの減速が最も"
-                                    "効果的でした。");
+    return english
+        ? QStringLiteral("Yesterday evening's session ran 3.4 h and saved about 4.1 Wh (about 27 minutes). "
+                         "Slowing dropbox gave the most.")
+        : QStringLiteral("昨晩のセッションは3.4時間で約4.1Wh(約27分)を節約しました。dropboxの減速が最も"
+                         "効果的でした。");
 }
 
 // Writing a month of readings takes seconds; every DemoApp of a process that asks for the same
@@ -103,17 +105,29 @@ SimTree::Options DemoApp::standardMachine()
 PowerMetricsReport DemoApp::standardReport(const QDateTime& at)
 {
     static const std::pair<const char*, double> processes[] = {
-        {"firefox", 48.6}, {"Web Content", 31.2}, {"gnome-shell", 18.4}, {"code", 14.9}, {"slack", 11.3},
-        {"tracker-miner-fs-3", 9.8}, {"Xwayland", 6.1}, {"dropbox", 5.4}, {"pipewire", 3.9}, {"node", 3.2},
-        {"thunderbird", 2.6}, {"evolution-data-server", 1.4}, {"gsd-power", 0.8}, {"systemd-journald", 0.5},
-        {"NetworkManager", 0.3}, {"kestrune", 0.2},
+        { "firefox", 48.6 },
+        { "Web Content", 31.2 },
+        { "gnome-shell", 18.4 },
+        { "code", 14.9 },
+        { "slack", 11.3 },
+        { "tracker-miner-fs-3", 9.8 },
+        { "Xwayland", 6.1 },
+        { "dropbox", 5.4 },
+        { "pipewire", 3.9 },
+        { "node", 3.2 },
+        { "thunderbird", 2.6 },
+        { "evolution-data-server", 1.4 },
+        { "gsd-power", 0.8 },
+        { "systemd-journald", 0.5 },
+        { "NetworkManager", 0.3 },
+        { "kestrune", 0.2 },
     };
     PowerMetricsReport report;
     report.timestamp = at;
     report.durationSeconds = 3;
     qint64 pid = 1800;
     for (const auto& [name, impact] : processes)
-        report.processes.push_back({pid += 37, QString::fromUtf8(name), impact, impact * 4});
+        report.processes.push_back({ pid += 37, QString::fromUtf8(name), impact, impact * 4 });
     return report;
 }
 
@@ -212,8 +226,9 @@ bool DemoApp::writeSeeds(QString* error)
         defaults.set(QString::fromLatin1(AdaptiveEngine::typicalDrainWattsKey), 7.8);
         AIStrategist::Strategy strategy;
         strategy.targetDrainWatts = 6.5;
-        strategy.throttleRecommended = QStringList{QStringLiteral("tracker-miner-fs-3"), QStringLiteral("dropbox")};
-        strategy.throttleAvoid = QStringList{QStringLiteral("code")};
+        strategy.throttleRecommended
+            = QStringList { QStringLiteral("tracker-miner-fs-3"), QStringLiteral("dropbox") };
+        strategy.throttleAvoid = QStringList { QStringLiteral("code") };
         strategy.brightnessCap = 0.7;
         strategy.reasoning = strategyText(english);
         const QDateTime strategyAt = m_options.now.addSecs(-5 * 3600);
@@ -221,7 +236,8 @@ bool DemoApp::writeSeeds(QString* error)
         defaults.set(QStringLiteral("ai.strategyUpdatedAt"), Epoch::secondsSince1970(strategyAt));
         defaults.set(QStringLiteral("ai.strategyDay"), strategyAt.date().toString(Qt::ISODate));
         defaults.set(QStringLiteral("ai.lastSessionReport"), lastReportText(english));
-        defaults.set(QStringLiteral("ai.lastSessionReportAt"), Epoch::secondsSince1970(m_options.now.addSecs(-17 * 3600)));
+        defaults.set(QStringLiteral("ai.lastSessionReportAt"),
+            Epoch::secondsSince1970(m_options.now.addSecs(-17 * 3600)));
     }
     for (auto it = m_options.defaults.cbegin(); it != m_options.defaults.cend(); ++it)
         defaults.set(it.key(), it.value());
@@ -244,7 +260,8 @@ void DemoApp::scriptDaemon()
         ChargingCapabilities capabilities;
         capabilities.smcAvailable = true;
         capabilities.hasAppleLimit80 = true;
-        capabilities.notes = QStringList{QStringLiteral("charge_control_end_threshold accepts 80 and 100 only")};
+        capabilities.notes
+            = QStringList { QStringLiteral("charge_control_end_threshold accepts 80 and 100 only") };
         m_daemon->setReply(HelperProtocol::probeCapabilities, capabilities.toJson().value_or(QByteArray()));
     }
     m_daemon->setAnswer(HelperProtocol::samplePowerMetrics,
@@ -260,11 +277,11 @@ void DemoApp::seedLearning()
         double watts;
         int times;
     } measured[] = {
-        {QString::fromLatin1(PowerActionKeys::lowPowerMode), 1.7, 6},
-        {QString::fromLatin1(PowerActionKeys::dim70), 1.2, 5},
-        {PowerActionKeys::throttleKey(QStringLiteral("dropbox")), 0.9, 4},
-        {QString::fromLatin1(PowerActionKeys::keyboardOff), 0.4, 3},
-        {QString::fromLatin1(PowerActionKeys::spotlight), 0.3, 2},
+        { QString::fromLatin1(PowerActionKeys::lowPowerMode), 1.7, 6 },
+        { QString::fromLatin1(PowerActionKeys::dim70), 1.2, 5 },
+        { PowerActionKeys::throttleKey(QStringLiteral("dropbox")), 0.9, 4 },
+        { QString::fromLatin1(PowerActionKeys::keyboardOff), 0.4, 3 },
+        { QString::fromLatin1(PowerActionKeys::spotlight), 0.3, 2 },
     };
     for (const auto& effect : measured)
         for (int i = 0; i < effect.times; ++i)

@@ -21,12 +21,12 @@ namespace kestrune::demo {
 
 // How the application finds its helper.
 enum class HelperScene {
-    Connected,        // registered and answering, with charge-control keys
-    Hardware80,       // registered and answering, with only the firmware's 80 % limit
-    Unanswered,       // registered, but nothing answers on the bus
+    Connected, // registered and answering, with charge-control keys
+    Hardware80, // registered and answering, with only the firmware's 80 % limit
+    Unanswered, // registered, but nothing answers on the bus
     RequiresApproval, // waiting for the user's approval, nothing answers
     NotRegistered,
-    NotFound,         // the system knows no such service
+    NotFound, // the system knows no such service
 };
 
 // The real application core (AppState) on a laptop of its own, as a user who has run

@@ -37,23 +37,24 @@ public:
     int jitter(int range) { return int(std::lround(between(-range, range))); }
 
 private:
-    std::mt19937 m_engine{20260313};
+    std::mt19937 m_engine { 20260313 };
 };
 
 QList<Outing> outingsOf(const QDate& day, Dice& dice)
 {
     if (day.dayOfWeek() >= 6)
-        return {{10 * 60 + 5 + dice.jitter(40), 15 * 60 + dice.jitter(45)}};
-    return {{8 * 60 + 30 + dice.jitter(20), 12 * 60 + 15 + dice.jitter(15)},
-        {17 * 60 + 40 + dice.jitter(25), 21 * 60 + 10 + dice.jitter(30)}};
+        return { { 10 * 60 + 5 + dice.jitter(40), 15 * 60 + dice.jitter(45) } };
+    return { { 8 * 60 + 30 + dice.jitter(20), 12 * 60 + 15 + dice.jitter(15) },
+        { 17 * 60 + 40 + dice.jitter(25), 21 * 60 + 10 + dice.jitter(30) } };
 }
 
 // Backend texts are written in the language the application asked for.
 QString reportText(bool english, double hours, double savedWh, int minutes)
 {
     const QString pattern = english
-        ? QStringLiteral("This battery session ran %1 h. Low Power Mode and slowing background apps saved "
-                         "about %2 Wh, roughly %3 minutes more runtime. Tomorrow, dim the display a little earlier.")
+        ? QStringLiteral(
+            "This battery session ran %1 h. Low Power Mode and slowing background apps saved "
+            "about %2 Wh, roughly %3 minutes more runtime. Tomorrow, dim the display a little earlier.")
         : QStringLiteral("今回のバッテリー駆動は%1時間。Low Power Modeとバックグラウンド減速で約%2Wh節約し、"
                          "約%3分延命しました。明日は画面輝度を少し早めに下げると効果的です。");
     return pattern.arg(hours, 0, 'f', 1).arg(savedWh, 0, 'f', 1).arg(minutes);
@@ -61,9 +62,10 @@ QString reportText(bool english, double hours, double savedWh, int minutes)
 
 QString diagnosisText(bool english, const QString& process)
 {
-    return english ? QStringLiteral("%1 kept the CPU busy in the background; drain was about twice the usual.")
-                         .arg(process)
-                   : QStringLiteral("%1 がバックグラウンドでCPUを使い続け、消費が通常の約2倍でした。").arg(process);
+    return english
+        ? QStringLiteral("%1 kept the CPU busy in the background; drain was about twice the usual.")
+              .arg(process)
+        : QStringLiteral("%1 がバックグラウンドでCPUを使い続け、消費が通常の約2倍でした。").arg(process);
 }
 
 // Writes the month, reading by reading.
@@ -131,7 +133,8 @@ private:
             // Fast up to 70 %, gentler towards the limit.
             watts = m_soc < 70 ? 27 + m_dice.between(-2, 2) : 27 - (m_soc - 70) * 1.4;
             charging = true;
-            m_soc = std::min<double>(m_options.chargeLimit, m_soc + watts * 0.92 * dt / 3600 / capacityWh * 100);
+            m_soc = std::min<double>(
+                m_options.chargeLimit, m_soc + watts * 0.92 * dt / 3600 / capacityWh * 100);
         } else {
             // Held at the limit: the adapter runs the machine, the battery barely moves.
             watts = m_dice.between(-0.35, 0.25);
@@ -179,29 +182,35 @@ private:
         case 5:
             return apply(at, throttle);
         case 12:
-            return measure(at, QString::fromLatin1(PowerActionKeys::lowPowerMode), 1.6 + m_dice.between(-0.3, 0.3));
+            return measure(
+                at, QString::fromLatin1(PowerActionKeys::lowPowerMode), 1.6 + m_dice.between(-0.3, 0.3));
         case 20:
             return measure(at, throttle, 0.9 + m_dice.between(-0.2, 0.4));
         case 40:
             if (m_sessions % 3 == 0)
-                return log(at, QStringLiteral("unthrottle"), Localized::fmt("%@ (前面化のため解除)", process));
+                return log(
+                    at, QStringLiteral("unthrottle"), Localized::fmt("%@ (前面化のため解除)", process));
             break;
         case 60:
             if (m_soc < 55) {
                 return log(at, QStringLiteral("level"),
-                           Localized::fmt("L%lld→L%lld (残量%lld%%)", qint64(1), qint64(2), qint64(std::lround(m_soc))))
+                           Localized::fmt(
+                               "L%lld→L%lld (残量%lld%%)", qint64(1), qint64(2), qint64(std::lround(m_soc))))
                     && apply(at, QString::fromLatin1(PowerActionKeys::dim70))
                     && apply(at, QString::fromLatin1(PowerActionKeys::timeMachine));
             }
             break;
         case 70:
             if (m_sessions % 4 == 0)
-                return log(at, QStringLiteral("strategy"), Localized::fmt("異常診断: %@", diagnosisText(m_english, process)));
+                return log(at, QStringLiteral("strategy"),
+                    Localized::fmt("異常診断: %@", diagnosisText(m_english, process)));
             break;
         case 80:
             if (m_sessions % 9 == 0) {
-                return log(at, QStringLiteral("unthrottle"), Localized::fmt("%@ (手動解除・好みを学習)", process))
-                    && log(at.addSecs(1), QStringLiteral("suggest"), Localized::fmt("%@ の除外を提案", process));
+                return log(at, QStringLiteral("unthrottle"),
+                           Localized::fmt("%@ (手動解除・好みを学習)", process))
+                    && log(
+                        at.addSecs(1), QStringLiteral("suggest"), Localized::fmt("%@ の除外を提案", process));
             }
             break;
         default:
@@ -222,21 +231,24 @@ private:
             m_lastLedgerDay = m_calendar.dayOf(at);
             ++written.savingsDays;
         }
-        if (!log(at, QStringLiteral("restore"), Localized::fmt("全アクションを復元 (%@)", Localized::text("AC接続"))))
+        if (!log(at, QStringLiteral("restore"),
+                Localized::fmt("全アクションを復元 (%@)", Localized::text("AC接続"))))
             return false;
         if (m_sessions % 2 == 0
             && !log(at.addSecs(40), QStringLiteral("report"),
                 reportText(m_english, hours, savedWh, int(std::lround(minutes)))))
             return false;
         if (m_sessions % 7 == 0
-            && !log(at.addSecs(300), QStringLiteral("share"), QString::fromLatin1(m_sessions % 14 ? "week" : "today")))
+            && !log(at.addSecs(300), QStringLiteral("share"),
+                QString::fromLatin1(m_sessions % 14 ? "week" : "today")))
             return false;
         return true;
     }
 
     bool apply(const QDateTime& at, const QString& key)
     {
-        return log(at, PowerActionKeys::logCategory(key), Localized::fmt("%@ を適用", PowerActionKeys::displayName(key)));
+        return log(at, PowerActionKeys::logCategory(key),
+            Localized::fmt("%@ を適用", PowerActionKeys::displayName(key)));
     }
 
     bool measure(const QDateTime& at, const QString& key, double deltaW)
@@ -262,8 +274,8 @@ private:
     const DemoHistory::Options& m_options;
     const bool m_english;
     const LocalCalendar m_calendar;
-    const QStringList m_processes{QStringLiteral("tracker-miner-fs-3"), QStringLiteral("dropbox"),
-        QStringLiteral("node"), QStringLiteral("baloo_file")};
+    const QStringList m_processes { QStringLiteral("tracker-miner-fs-3"), QStringLiteral("dropbox"),
+        QStringLiteral("node"), QStringLiteral("baloo_file") };
     Dice m_dice;
 
     QDate m_day;
@@ -281,7 +293,8 @@ private:
 
 } // namespace
 
-std::optional<DemoHistory::Written> DemoHistory::seed(const QString& path, const Options& options, QString* error)
+std::optional<DemoHistory::Written> DemoHistory::seed(
+    const QString& path, const Options& options, QString* error)
 {
     test::ManualClock clock(options.end);
     std::unique_ptr<HistoryStore> store = HistoryStore::open(path, error, clock);

@@ -1,13 +1,17 @@
 #include "tools/kestrune-screens/MainWindowScreens.h"
 
 #include "Kestrune/UI/MainWindowView.h"
+#include "Kestrune/UI/SegmentedPicker.h"
 #include "tools/kestrune-demo/DemoApp.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QTabWidget>
 #include <QTextStream>
 
+#include <functional>
+#include <memory>
 #include <utility>
 
 namespace kestrune {
@@ -31,35 +35,42 @@ public:
             m_demo.measureInsights();
     }
 
-    // The tab at its full length.
-    bool write(const ScreenFolder& folder, Tab tab, const QString& screen)
+    // The tab at its full length, after `prepare` has had the window.
+    bool write(const ScreenFolder& folder, Tab tab, const QString& screen,
+        const std::function<void(MainWindowView&)>& prepare = {})
     {
-        if (!m_ready)
-            return false;
-        MainWindowView window(m_demo.state(), {});
-        window.resize(MainWindowView::firstSize);
-        window.tabs()->setCurrentIndex(tab);
-        return folder.write(screen, window);
+        const std::unique_ptr<MainWindowView> window = open(tab);
+        if (window && prepare)
+            prepare(*window);
+        return window && folder.write(screen, *window);
     }
 
     // The window at the size it first opens with.
     bool writeAsOpened(const ScreenFolder& folder, Tab tab, const QString& screen)
     {
-        if (!m_ready)
+        const std::unique_ptr<MainWindowView> window = open(tab);
+        if (!window)
             return false;
-        MainWindowView window(m_demo.state(), {});
-        window.resize(MainWindowView::firstSize);
-        window.tabs()->setCurrentIndex(tab);
-        window.show();
+        window->show();
         demo::DemoApp::settle();
         QByteArray png;
         QBuffer buffer(&png);
-        if (!buffer.open(QIODevice::WriteOnly) || !window.grab().save(&buffer, "PNG"))
+        if (!buffer.open(QIODevice::WriteOnly) || !window->grab().save(&buffer, "PNG"))
             png.clear();
         return folder.write(screen, png);
     }
 
 private:
+    std::unique_ptr<MainWindowView> open(Tab tab)
+    {
+        if (!m_ready)
+            return nullptr;
+        auto window = std::make_unique<MainWindowView>(m_demo.state(), OpenWindow());
+        window->resize(MainWindowView::firstSize);
+        window->tabs()->setCurrentIndex(tab);
+        return window;
+    }
+
     demo::DemoApp m_demo;
     bool m_ready = false;
 };
@@ -73,6 +84,12 @@ bool mainWindowScreens(const ScreenFolder& folder)
         DemoWindows month({});
         ok &= month.writeAsOpened(folder, DashboardTab, QStringLiteral("main-window"));
         ok &= month.write(folder, DashboardTab, QStringLiteral("main-dashboard"));
+        ok &= month.write(
+            folder, DashboardTab, QStringLiteral("main-dashboard-month"), [](MainWindowView& window) {
+                window.findChild<SegmentedPicker*>(QStringLiteral("periodPicker"))
+                    ->segment(QStringLiteral("month"))
+                    ->click();
+            });
         ok &= month.write(folder, RulesTab, QStringLiteral("main-rules"));
         ok &= month.write(folder, InsightsTab, QStringLiteral("main-insights"));
         ok &= month.write(folder, GeneralTab, QStringLiteral("main-general"));
@@ -81,6 +98,8 @@ bool mainWindowScreens(const ScreenFolder& folder)
         demo::DemoApp::Options fresh;
         fresh.historyDays = 0;
         fresh.learned = false;
+        // Not even the launch's reading yet: the store is empty, the cards wait.
+        fresh.battery = false;
         ok &= DemoWindows(fresh).write(folder, DashboardTab, QStringLiteral("main-dashboard-empty"));
     }
     {

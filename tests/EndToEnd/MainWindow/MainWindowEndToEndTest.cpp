@@ -39,8 +39,10 @@ TEST(MainWindowEndToEnd, TheRulesHoldTheChargeAndTheResetDoesNotLeaveItCharging)
     if (!SimulatedApp::canRun())
         GTEST_SKIP() << "kestrune-helper or kestrune-sim is not built";
     // Readings only at start: every evaluation below is one the window or the test asked for.
-    SimulatedApp laptop({.capacityPercent = 85, .monitorIntervalSeconds = 3600, .powerSourcePoll = 1h,
-        .defaults = {{"chargeLimit", 95}, {"autopilotEnabled", false}}});
+    SimulatedApp laptop({ .capacityPercent = 85,
+        .monitorIntervalSeconds = 3600,
+        .powerSourcePoll = 1h,
+        .defaults = { { "chargeLimit", 95 }, { "autopilotEnabled", false } } });
     ASSERT_TRUE(laptop.setUp());
     AppState& app = laptop.launch();
     const QString root = laptop.root;

@@ -1,10 +1,10 @@
+#include "tools/kestrune-demo/DemoApp.h"
 #include "Kestrune/AI/AIStrategist.h"
 #include "Kestrune/Adaptive/AdaptiveEngine.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/HistoryStore.h"
-#include "tools/kestrune-demo/DemoApp.h"
 
 #include <QSet>
 
@@ -50,8 +50,8 @@ TEST(DemoApp, AMonthOfUseReachesEveryEngine)
     for (const PowerActionRecord& record : app.history()->recentPowerActions(100000))
         kinds << record.action;
     EXPECT_EQ(kinds,
-        (QSet<QString>{"level", "lpm", "dim", "service", "throttle", "unthrottle", "restore", "measure", "strategy",
-            "report", "suggest", "share"}));
+        (QSet<QString> { "level", "lpm", "dim", "service", "throttle", "unthrottle", "restore", "measure",
+            "strategy", "report", "suggest", "share" }));
     EXPECT_GE(app.history()->recentSavings(30, now).size(), 28);
     EXPECT_FALSE(app.history()->actionOutcomes(now.addDays(-31), 1000).isEmpty());
 
@@ -70,43 +70,4 @@ TEST(DemoApp, AMonthOfUseReachesEveryEngine)
     demo.measureInsights();
     ASSERT_TRUE(app.insights().has_value());
     EXPECT_EQ(app.insights()->processes.size(), 16u);
-}
-
-TEST(DemoApp, TheHelperStandsWhereAsked)
-{
-    using Status = HelperClient::Status;
-    struct Case {
-        HelperScene scene;
-        Status status;
-        bool connected;
-    };
-    for (const Case& c : {Case{HelperScene::Connected, Status::Enabled, true},
-             Case{HelperScene::Hardware80, Status::Enabled, true}, Case{HelperScene::Unanswered, Status::Enabled, false},
-             Case{HelperScene::RequiresApproval, Status::RequiresApproval, false},
-             Case{HelperScene::NotRegistered, Status::NotRegistered, false},
-             Case{HelperScene::NotFound, Status::NotFound, false}}) {
-        DemoApp::Options options;
-        options.helper = c.scene;
-        options.historyDays = 0;
-        options.learned = false;
-        DemoApp demo(options);
-        QString error;
-        ASSERT_TRUE(demo.launch(&error)) << error.toStdString();
-        const HelperClient& helper = demo.state().helper();
-        EXPECT_EQ(helper.status(), c.status) << int(c.scene);
-        EXPECT_EQ(helper.isConnected(), c.connected) << int(c.scene);
-        if (c.scene == HelperScene::Hardware80) {
-            ASSERT_TRUE(helper.capabilities().has_value());
-            EXPECT_FALSE(helper.capabilities()->chargingControlMethod.has_value());
-            EXPECT_TRUE(helper.capabilities()->hasAppleLimit80);
-        }
-        EXPECT_TRUE(demo.state().history()->samples(QDateTime::fromSecsSinceEpoch(0)).size() <= 1);
-    }
-
-    DemoApp::Options withoutStore;
-    withoutStore.historyStore = false;
-    DemoApp demo(withoutStore);
-    ASSERT_TRUE(demo.launch());
-    EXPECT_EQ(demo.state().history(), nullptr);
-    EXPECT_FALSE(demo.state().adaptive().predictedUnplug().has_value());
 }

@@ -37,8 +37,8 @@ TEST(ThinnedSamples, ThinsTheWholePeriodAsFetchingAndThinningWouldUpToTheFetchLi
     const auto since = [&](int newest) { return start.addSecs(qint64(total - newest) * 55); };
 
     // Rows fetched, and rows drawn.
-    for (const auto& [rows, drawn] : {std::pair{800, 800}, std::pair{801, 401}, std::pair{1599, 800},
-             std::pair{1600, 534}, std::pair{20000, 770}}) {
+    for (const auto& [rows, drawn] : { std::pair { 800, 800 }, std::pair { 801, 401 },
+             std::pair { 1599, 800 }, std::pair { 1600, 534 }, std::pair { 20000, 770 } }) {
         const QList<BatterySample> thinned = store->thinnedSamples(since(rows), 800);
         ASSERT_EQ(thinned.size(), drawn) << rows;
         const QList<BatterySample> byHand = thinnedByHand(store->samples(since(rows)), 800);

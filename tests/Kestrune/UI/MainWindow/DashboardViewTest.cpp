@@ -1,6 +1,6 @@
+#include "Kestrune/UI/DashboardView.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/UI/DashboardCharts.h"
-#include "Kestrune/UI/DashboardView.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Platform/Symbols/SystemColors.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
@@ -44,7 +44,7 @@ QList<QLabel*> placeholders(const DashboardView& view)
 
 } // namespace
 
-class DashboardViewTest : public ViewFixture {};
+class DashboardViewTest : public ViewFixture { };
 
 TEST_F(DashboardViewTest, TheCardsReadTheSnapshotByTheirRules)
 {
@@ -65,7 +65,8 @@ TEST_F(DashboardViewTest, TheCardsReadTheSnapshotByTheirRules)
     EXPECT_EQ(cards.temperature, "30.5°C");
     EXPECT_EQ(cards.powerDetail, "放電 6.0W");
     EXPECT_EQ(DashboardView::cardsFor(reading(false, 12.0, 0), {}).powerDetail, "放電 0.0W");
-    EXPECT_EQ(DashboardView::cardsFor(reading(true, 12.5, 2.0, 67), {}).powerDetail, "アダプタ67W 充放電 +25.0W");
+    EXPECT_EQ(
+        DashboardView::cardsFor(reading(true, 12.5, 2.0, 67), {}).powerDetail, "アダプタ67W 充放電 +25.0W");
     EXPECT_EQ(DashboardView::cardsFor(reading(true, 12.5, 2.0), {}).powerDetail, "充放電 +25.0W");
     EXPECT_EQ(DashboardView::cardsFor(reading(true, 12.5, -0.024), {}).powerDetail, "充放電 -0.3W");
 
@@ -161,10 +162,10 @@ TEST_F(DashboardViewTest, WithoutReadingsEveryChartSaysSoAndBarsTakeTheColourOfT
 
     const QDateTime at(QDate(2026, 3, 13), QTime(9, 0));
     DashboardCharts& charts = *view.charts();
-    charts.setSamples({BatterySample(at, 70, true, true, 30, 92, 187, 12.5),
+    charts.setSamples({ BatterySample(at, 70, true, true, 30, 92, 187, 12.5),
                           BatterySample(at.addSecs(55), 70, false, true, 30, 92, 187, 0),
-                          BatterySample(at.addSecs(110), 69, false, false, 30, 92, 187, -7.25)},
-        {at, at.addSecs(165), "H:mm", 4});
+                          BatterySample(at.addSecs(110), 69, false, false, 30, 92, 187, -7.25) },
+        { at, at.addSecs(165), "H:mm", 4 });
     for (QLabel* placeholder : placeholders(view))
         EXPECT_FALSE(placeholder->isVisible());
     EXPECT_EQ(charts.chargeBars()->color(), SystemColors::green());
@@ -177,7 +178,7 @@ TEST_F(DashboardViewTest, WithoutReadingsEveryChartSaysSoAndBarsTakeTheColourOfT
         return found;
     };
     // Charging and exactly 0 W stand among the green bars; only the drain hangs in orange.
-    EXPECT_EQ(heights(charts.chargeBars()->upperSeries()), (QList<double>{0, 12.5}));
-    EXPECT_EQ(heights(charts.drainBars()->lowerSeries()), (QList<double>{0, -7.25}));
+    EXPECT_EQ(heights(charts.chargeBars()->upperSeries()), (QList<double> { 0, 12.5 }));
+    EXPECT_EQ(heights(charts.drainBars()->lowerSeries()), (QList<double> { 0, -7.25 }));
     EXPECT_EQ(charts.chargeBars()->upperSeries()->points().first().x(), double(at.toMSecsSinceEpoch()));
 }

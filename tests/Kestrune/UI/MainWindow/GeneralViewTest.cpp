@@ -1,8 +1,8 @@
+#include "Kestrune/UI/GeneralView.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/UpdaterManager.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
-#include "Kestrune/UI/GeneralView.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
@@ -74,10 +74,10 @@ TEST_F(GeneralViewTest, TheHelperSectionFollowsTheStatusAndTheConnection)
         Scene scene;
         QStringList buttons;
     };
-    for (const Case& c : {Case{Scene::Connected, {"reconnect", "unregister"}},
-             Case{Scene::Unanswered, {"reconnect", "repair", "unregister"}},
-             Case{Scene::RequiresApproval, {"enable", "openSettings", "approvedReconnect", "repair"}},
-             Case{Scene::NotRegistered, {"enable"}}, Case{Scene::NotFound, {"enable"}}}) {
+    for (const Case& c : { Case { Scene::Connected, { "reconnect", "unregister" } },
+             Case { Scene::Unanswered, { "reconnect", "repair", "unregister" } },
+             Case { Scene::RequiresApproval, { "enable", "openSettings", "approvedReconnect", "repair" } },
+             Case { Scene::NotRegistered, { "enable" } }, Case { Scene::NotFound, { "enable" } } }) {
         demo::DemoApp::Options options = ViewFixture::options(c.scene);
         options.historyDays = 0;
         launch(options);
@@ -92,7 +92,7 @@ TEST_F(GeneralViewTest, TheHelperSectionFollowsTheStatusAndTheConnection)
     // Status unknown: only registering is offered.
     demo->services().status = ServiceManagement::Status::Unknown;
     auto unknown = shownView();
-    EXPECT_EQ(buttons(*unknown), QStringList{"enable"});
+    EXPECT_EQ(buttons(*unknown), QStringList { "enable" });
 
     // Connected: the version, the probe rows (no notes), and the two buttons.
     launch(ViewFixture::options(Scene::Connected));
@@ -114,7 +114,7 @@ TEST_F(GeneralViewTest, TheHelperSectionFollowsTheStatusAndTheConnection)
     EXPECT_EQ(view->findChild<QLabel*>("stateText")->text(), "未登録");
     EXPECT_FALSE(view->findChild<QLabel*>("helperVersion")->isVisible());
     EXPECT_FALSE(view->findChild<QLabel*>("controlKey")->isVisible());
-    EXPECT_EQ(buttons(*view), QStringList{"enable"});
+    EXPECT_EQ(buttons(*view), QStringList { "enable" });
     EXPECT_FALSE(view->findChild<QPushButton*>("resetCharging")->isEnabled());
 
     // A registration the system refuses: its text, as it is, in orange.
@@ -156,7 +156,7 @@ TEST_F(GeneralViewTest, TheResetIsFollowedByAnEvaluationThatWritesWhatItDecides)
     const QStringList methods = demo->daemon().methods();
     ASSERT_EQ(methods.first(), "resetChargingDefaults");
     EXPECT_EQ(demo->daemon().calls().last().method, "setChargingEnabled");
-    EXPECT_EQ(demo->daemon().calls().last().arguments, QVariantList{false});
+    EXPECT_EQ(demo->daemon().calls().last().arguments, QVariantList { false });
 }
 
 TEST_F(GeneralViewTest, NotificationsLanguageAndUpdates)
@@ -226,7 +226,7 @@ TEST_F(GeneralViewTest, OnlyTheUsersSwitchRegistersOrUnregistersTheLoginItem)
     const QString user = folders.filePath("config/autostart");
     const QString system = folders.filePath("xdg/autostart");
     demo::DemoApp::Options options = ViewFixture::options();
-    options.loginItem = LoginItem::Options{user, {system}, folders.filePath("My Apps/kestrune")};
+    options.loginItem = LoginItem::Options { user, { system }, folders.filePath("My Apps/kestrune") };
     AppState& app = launch(options);
     const QString entry = app.loginItem().entryPath();
 
@@ -236,13 +236,15 @@ TEST_F(GeneralViewTest, OnlyTheUsersSwitchRegistersOrUnregistersTheLoginItem)
     toggle->click();
     EXPECT_TRUE(toggle->isChecked());
     EXPECT_EQ(app.loginItem().status(), ServiceManagement::Status::Enabled);
-    EXPECT_TRUE(readFile(entry).contains(QStringLiteral("Exec=\"%1\" --login-item").arg(folders.filePath("My Apps/kestrune"))));
+    EXPECT_TRUE(readFile(entry).contains(
+        QStringLiteral("Exec=\"%1\" --login-item").arg(folders.filePath("My Apps/kestrune"))));
     toggle->click();
     EXPECT_FALSE(QFile::exists(entry));
 
     // Changed outside while the tab was away: shown on its return, and left as it is.
     view->hide();
-    const QString outside = "[Desktop Entry]\nType=Application\nName=Kestrune\nExec=kestrune --login-item\nX-Mine=1\n";
+    const QString outside
+        = "[Desktop Entry]\nType=Application\nName=Kestrune\nExec=kestrune --login-item\nX-Mine=1\n";
     ASSERT_TRUE(writeFile(entry, outside));
     view->show();
     EXPECT_TRUE(toggle->isChecked());

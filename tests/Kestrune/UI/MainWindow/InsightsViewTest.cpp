@@ -1,8 +1,8 @@
+#include "Kestrune/UI/InsightsView.h"
 #include "Kestrune/Adaptive/AdaptiveEngine.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
-#include "Kestrune/UI/InsightsView.h"
 #include "Kestrune/UI/ProportionalBar.h"
 #include "Kestrune/UI/Stepper.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
@@ -27,13 +27,13 @@ PowerMetricsReport reportOf(const QList<double>& impacts)
     report.durationSeconds = 3;
     qint64 pid = 100;
     for (const double impact : impacts)
-        report.processes.push_back({++pid, QStringLiteral("p%1").arg(pid), impact, 0});
+        report.processes.push_back({ ++pid, QStringLiteral("p%1").arg(pid), impact, 0 });
     return report;
 }
 
 } // namespace
 
-class InsightsViewTest : public ViewFixture {};
+class InsightsViewTest : public ViewFixture { };
 
 TEST_F(InsightsViewTest, TheLearningRowsFollowTheEngineAndTheReading)
 {
@@ -96,8 +96,8 @@ TEST_F(InsightsViewTest, TheApplicationListShowsOneOfFourStatesAndScalesToTheWho
     EXPECT_DOUBLE_EQ(shares[0], 10.0 / 40);
     EXPECT_DOUBLE_EQ(shares[11], 7.25 / 40);
     // All but nothing: the divisor is 0.001, and half of it is half a bar.
-    EXPECT_DOUBLE_EQ(InsightsView::barShares(reportOf({0.0005}))[0], 0.5);
-    EXPECT_DOUBLE_EQ(InsightsView::barShares(reportOf({0, 0}))[1], 0);
+    EXPECT_DOUBLE_EQ(InsightsView::barShares(reportOf({ 0.0005 }))[0], 0.5);
+    EXPECT_DOUBLE_EQ(InsightsView::barShares(reportOf({ 0, 0 }))[1], 0);
 
     AppState& app = launch();
     InsightsView view(app);
@@ -110,12 +110,12 @@ TEST_F(InsightsViewTest, TheApplicationListShowsOneOfFourStatesAndScalesToTheWho
     QWidget* list = child(&view, "processList");
     const auto shown = [&] {
         QStringList names;
-        for (const QWidget* row : {warning, hint, empty, list})
+        for (const QWidget* row : { warning, hint, empty, list })
             if (row->isVisible())
                 names << row->objectName();
         return names;
     };
-    EXPECT_EQ(shown(), QStringList{"hint"});
+    EXPECT_EQ(shown(), QStringList { "hint" });
     EXPECT_TRUE(measure->isEnabled());
     EXPECT_TRUE(progress->isHidden());
 
@@ -128,7 +128,7 @@ TEST_F(InsightsViewTest, TheApplicationListShowsOneOfFourStatesAndScalesToTheWho
     EXPECT_FALSE(measure->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return !app.insightsLoading(); }));
     EXPECT_TRUE(progress->isHidden());
-    EXPECT_EQ(shown(), QStringList{"processList"});
+    EXPECT_EQ(shown(), QStringList { "processList" });
     const QList<QWidget*> rows = list->findChildren<QWidget*>("process", Qt::FindDirectChildrenOnly);
     ASSERT_EQ(rows.size(), 12);
     EXPECT_EQ(rows[0]->findChild<QLabel*>("name")->text(), "p101");
@@ -139,16 +139,16 @@ TEST_F(InsightsViewTest, TheApplicationListShowsOneOfFourStatesAndScalesToTheWho
     demo->daemon().setAnswer(
         HelperProtocol::samplePowerMetrics, FakeHelperDaemon::Answer::bytes(*reportOf({}).toJson()));
     await(app.refreshInsights());
-    EXPECT_EQ(shown(), QStringList{"empty"});
+    EXPECT_EQ(shown(), QStringList { "empty" });
     demo->daemon().setAnswer(HelperProtocol::samplePowerMetrics, FakeHelperDaemon::Answer::empty());
     await(app.refreshInsights());
-    EXPECT_EQ(shown(), QStringList{"hint"});
+    EXPECT_EQ(shown(), QStringList { "hint" });
 
     // An earlier report stays hidden behind the warning once the helper is gone.
     demo->daemon().setAnswer(
         HelperProtocol::samplePowerMetrics, FakeHelperDaemon::Answer::bytes(*reportOf(impacts).toJson()));
     await(app.refreshInsights());
     app.helper().unregister();
-    EXPECT_EQ(shown(), QStringList{"helperWarning"});
+    EXPECT_EQ(shown(), QStringList { "helperWarning" });
     EXPECT_FALSE(measure->isEnabled());
 }

@@ -1,6 +1,6 @@
+#include "Kestrune/UI/MainWindowView.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/UI/DashboardView.h"
-#include "Kestrune/UI/MainWindowView.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
 
@@ -14,17 +14,18 @@
 using namespace kestrune;
 using namespace kestrune::test;
 
-class MainWindowViewTest : public ViewFixture {};
+class MainWindowViewTest : public ViewFixture { };
 
 TEST_F(MainWindowViewTest, FiveTabsInOrderWhateverTheHelper)
 {
-    for (const demo::HelperScene scene : {demo::HelperScene::Connected, demo::HelperScene::NotFound}) {
+    for (const demo::HelperScene scene : { demo::HelperScene::Connected, demo::HelperScene::NotFound }) {
         AppState& app = launch(ViewFixture::options(scene));
         MainWindowView window(app, {});
         QTabWidget* tabs = window.tabs();
         ASSERT_EQ(tabs->count(), 5);
-        const QStringList titles{"AI省電力", "ダッシュボード", "充電ルール", "AIインサイト", "一般"};
-        const QStringList symbols{"leaf", "gauge.with.dots.needle.50percent", "slider.horizontal.3", "brain", "gearshape"};
+        const QStringList titles { "AI省電力", "ダッシュボード", "充電ルール", "AIインサイト", "一般" };
+        const QStringList symbols { "leaf", "gauge.with.dots.needle.50percent", "slider.horizontal.3",
+            "brain", "gearshape" };
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(tabs->tabText(i), titles[i]);
             EXPECT_EQ(tabs->tabBar()->tabData(i).toString(), symbols[i]);
@@ -61,8 +62,8 @@ TEST_F(MainWindowViewTest, EachWindowSeedsTheGeneralTabFromTheSystem)
         return window.findChild<QCheckBox*>("launchAtLogin")->isChecked();
     };
     EXPECT_EQ(seededLanguage(), "system") << "nothing stored";
-    for (const auto& [stored, seeded] : {std::pair{"", "system"}, std::pair{"fr", "system"}, std::pair{"ja", "ja"},
-             std::pair{"en", "en"}, std::pair{"system", "system"}}) {
+    for (const auto& [stored, seeded] : { std::pair { "", "system" }, std::pair { "fr", "system" },
+             std::pair { "ja", "ja" }, std::pair { "en", "en" }, std::pair { "system", "system" } }) {
         app.defaults().set("appLanguage", QString::fromUtf8(stored));
         EXPECT_EQ(seededLanguage(), seeded) << stored;
     }

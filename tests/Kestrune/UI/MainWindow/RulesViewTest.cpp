@@ -1,8 +1,8 @@
+#include "Kestrune/UI/RulesView.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppLanguage.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
-#include "Kestrune/UI/RulesView.h"
 #include "Kestrune/UI/Stepper.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
@@ -32,7 +32,7 @@ ChargingCapabilities capabilities(std::optional<QString> method, bool appleLimit
 
 } // namespace
 
-class RulesViewTest : public ViewFixture {};
+class RulesViewTest : public ViewFixture { };
 
 TEST_F(RulesViewTest, TheLimitControlsWriteOnlyWhatTheUserChoosesOnTheirGrid)
 {
@@ -120,7 +120,8 @@ TEST_F(RulesViewTest, EveryChangeOfAChargeSettingWhileShownStartsOneEvaluation)
     EXPECT_EQ(evaluationsAfter([&] { settings.setChargeLimit(90); }), 0);
 
     view.hide();
-    EXPECT_EQ(evaluationsAfter([&] { settings.setChargeLimit(70); }), 0) << "hidden, the tab leaves it to others";
+    EXPECT_EQ(evaluationsAfter([&] { settings.setChargeLimit(70); }), 0)
+        << "hidden, the tab leaves it to others";
     view.show();
     EXPECT_EQ(evaluationsAfter([&] { settings.setResumeDelta(9); }), 1);
 }

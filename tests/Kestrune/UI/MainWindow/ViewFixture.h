@@ -38,8 +38,8 @@ protected:
     // each evaluation that follows writes once more, and the writes count the evaluations.
     void countEvaluations()
     {
-        demo->daemon().setReply(
-            HelperProtocol::setChargingEnabled, *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
+        demo->daemon().setReply(HelperProtocol::setChargingEnabled,
+            *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
         demo->state().controller().invalidateAppliedCache();
         demo::DemoApp::settle();
     }
