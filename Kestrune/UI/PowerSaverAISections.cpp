@@ -92,14 +92,10 @@ void PowerSaverAISections::refresh()
 
 void PowerSaverAISections::fillAchievements(FormSection* section)
 {
-    m_week = PowerSaverWidgets::label();
-    m_week->setObjectName(QStringLiteral("weekSavings"));
-    section->addRow(Localized::text("今週の合計"), m_week);
-    m_total = PowerSaverWidgets::label();
-    m_total->setObjectName(QStringLiteral("totalSavings"));
-    section->addRow(Localized::text("累計"), m_total);
-    m_streak = PowerSaverWidgets::label();
-    m_streakRow = section->addRow(Localized::text("継続実績"), m_streak);
+    m_week = section->addTextRow(Localized::text("今週の合計"), QStringLiteral("weekSavings"));
+    m_total = section->addTextRow(Localized::text("累計"), QStringLiteral("totalSavings"));
+    m_streak = section->addTextRow(Localized::text("継続実績"), QStringLiteral("streak"));
+    m_streakRow = m_streak->parentWidget();
     m_streakRow->setObjectName(QStringLiteral("streakRow"));
 
     auto* share = new QPushButton(Localized::text("実績をシェア"));
@@ -141,9 +137,7 @@ void PowerSaverAISections::fillEngine(FormSection* section)
                                       &Settings::llmSessionReportsChanged);
     reports->setObjectName(QStringLiteral("llmSessionReports"));
     section->addRow(reports);
-    m_usage = PowerSaverWidgets::label();
-    m_usage->setObjectName(QStringLiteral("usage"));
-    section->addRow(Localized::text("本日の使用量"), m_usage);
+    m_usage = section->addTextRow(Localized::text("本日の使用量"), QStringLiteral("usage"));
 
     const AIStrategist* strategist = &m_state.strategist();
     connect(strategist, &AIStrategist::callsTodayChanged, this, &PowerSaverAISections::showUsage);

@@ -118,9 +118,7 @@ void PowerSaverLearningSections::fillLearning(FormSection* section)
     m_dislikesRow = section->addRow(PowerSaverWidgets::stack({title, m_dislikes}, 3));
     m_dislikesRow->setObjectName(QStringLiteral("dislikesRow"));
 
-    m_week = PowerSaverWidgets::label();
-    m_week->setObjectName(QStringLiteral("weekLine"));
-    section->addRow(Localized::text("7日間の実績"), m_week);
+    m_week = section->addTextRow(Localized::text("7日間の実績"), QStringLiteral("weekLine"));
 
     const SavingsModel* savings = &m_state.savings();
     connect(savings, &SavingsModel::effectsChanged, this, &PowerSaverLearningSections::showEffects);

@@ -47,10 +47,6 @@ PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* s
     , m_state(state)
     , m_badge(new CapsuleLabel)
     , m_statusText(PowerSaverWidgets::label())
-    , m_today(PowerSaverWidgets::label())
-    , m_runtime(PowerSaverWidgets::label())
-    , m_target(PowerSaverWidgets::label())
-    , m_deficit(PowerSaverWidgets::label())
     , m_levelMode(new SegmentedPicker)
     , m_manualLevel(new QSlider(Qt::Horizontal))
     , m_manualLevelText(PowerSaverWidgets::figures(Style::Body, 110, Qt::AlignRight))
@@ -65,16 +61,15 @@ PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* s
     m_statusText->setObjectName(QStringLiteral("statusText"));
     section->addRow(Localized::text("オートパイロット"), PowerSaverWidgets::line({m_badge, m_statusText}));
 
-    m_today->setObjectName(QStringLiteral("todaySavings"));
-    section->addRow(Localized::text("今日の節電実績"), m_today);
-    m_runtime->setObjectName(QStringLiteral("runtime"));
-    m_target->setObjectName(QStringLiteral("target"));
-    m_deficit->setObjectName(QStringLiteral("deficit"));
-    m_runtimeRow = section->addRow(Localized::text("推定駆動可能時間"), m_runtime);
+    m_today = section->addTextRow(Localized::text("今日の節電実績"), QStringLiteral("todaySavings"));
+    m_runtime = section->addTextRow(Localized::text("推定駆動可能時間"), QStringLiteral("runtime"));
+    m_runtimeRow = m_runtime->parentWidget();
     m_runtimeRow->setObjectName(QStringLiteral("runtimeRow"));
-    m_targetRow = section->addRow(Localized::text("目標(あと)"), m_target);
+    m_target = section->addTextRow(Localized::text("目標(あと)"), QStringLiteral("target"));
+    m_targetRow = m_target->parentWidget();
     m_targetRow->setObjectName(QStringLiteral("targetRow"));
-    m_deficitRow = section->addRow(Localized::text("削減目標"), m_deficit);
+    m_deficit = section->addTextRow(Localized::text("削減目標"), QStringLiteral("deficit"));
+    m_deficitRow = m_deficit->parentWidget();
     m_deficitRow->setObjectName(QStringLiteral("deficitRow"));
 
     m_levelMode->setObjectName(QStringLiteral("levelMode"));
