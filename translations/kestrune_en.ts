@@ -1207,6 +1207,286 @@ with system privileges (a standard system service).</translation>
         <source>消費大: %@</source>
         <translation>Top users: %@</translation>
     </message>
+    <message>
+        <source>今週の合計</source>
+        <translation>This week</translation>
+    </message>
+    <message>
+        <source>実績カードを画像にしてSNSでシェアできます。</source>
+        <translation>Turn your savings into a card image to share on social media.</translation>
+    </message>
+    <message>
+        <source>LLM戦略プランナーを有効にする</source>
+        <translation>Enable the LLM strategy planner</translation>
+    </message>
+    <message>
+        <source>セッション終了時にAIレポートを生成</source>
+        <translation>Write an AI report when a battery session ends</translation>
+    </message>
+    <message>
+        <source>本日の使用量</source>
+        <translation>Usage today</translation>
+    </message>
+    <message>
+        <source>現在のAI戦略</source>
+        <translation>Current AI strategy</translation>
+    </message>
+    <message>
+        <source>戦略を今すぐ生成</source>
+        <translation>Generate strategy now</translation>
+    </message>
+    <message>
+        <source>最新のセッションレポート</source>
+        <translation>Latest session report</translation>
+    </message>
+    <message>
+        <source>直近のAI異常診断</source>
+        <translation>Latest AI drain diagnosis</translation>
+    </message>
+    <message>
+        <source>%lld回 / 約%lldトークン</source>
+        <translation>Calls: %lld, tokens: about %lld</translation>
+    </message>
+    <message>
+        <source>目標 %.1fW</source>
+        <translation>Target %.1f W</translation>
+    </message>
+    <message>
+        <source>推奨減速: %@</source>
+        <translation>Slow down: %@</translation>
+    </message>
+    <message>
+        <source>回避: %@</source>
+        <translation>Leave alone: %@</translation>
+    </message>
+    <message>
+        <source>更新: %@</source>
+        <translation>Updated %@</translation>
+    </message>
+    <message>
+        <source>H:mm</source>
+        <translation>h:mm AP</translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中に自動で戦略が生成されます。</source>
+        <translation>A strategy is generated automatically while on battery.</translation>
+    </message>
+    <message>
+        <source>LLM未接続(オンデバイス学習のみで動作中)。</source>
+        <translation>LLM not connected (running on on-device learning only).</translation>
+    </message>
+    <message>
+        <source>本日分は生成済み(生成は1日1回)</source>
+        <translation>Today&apos;s strategy is ready (one per day)</translation>
+    </message>
+    <message>
+        <source>信頼度 %lld%%(実測5回で100%%)</source>
+        <translation>Confidence %lld%% (100%% after 5 measurements)</translation>
+    </message>
+    <message>
+        <source>実測%lld回</source>
+        <translation>%lld×</translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中にアクションを適用しながら効果を実測学習します。</source>
+        <translation>While on battery, the autopilot measures what each action really saves.</translation>
+    </message>
+    <message>
+        <source>学習した好み(自動で避けます)</source>
+        <translation>Learned preferences (avoided automatically)</translation>
+    </message>
+    <message>
+        <source>7日間の実績</source>
+        <translation>Last 7 days</translation>
+    </message>
+    <message>
+        <source>省電力オートパイロットを有効にする</source>
+        <translation>Enable the power-saving autopilot</translation>
+    </message>
+    <message>
+        <source>画面輝度の自動減光</source>
+        <translation>Dim the display automatically</translation>
+    </message>
+    <message>
+        <source>キーボードバックライトを消灯</source>
+        <translation>Turn off the keyboard backlight</translation>
+    </message>
+    <message>
+        <source>アクションを通知</source>
+        <translation>Notify about actions</translation>
+    </message>
+    <message>
+        <source>自動学習(使用パターンから予測)</source>
+        <translation>Learn automatically (from usage patterns)</translation>
+    </message>
+    <message>
+        <source>手動指定</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>目標駆動時間</source>
+        <translation>Battery-life target</translation>
+    </message>
+    <message>
+        <source>今から適用</source>
+        <translation>Apply from now</translation>
+    </message>
+    <message>
+        <source>目標</source>
+        <translation>Target</translation>
+    </message>
+    <message>
+        <source>Spotlightインデックス作成を一時停止</source>
+        <translation>Pause file indexing</translation>
+    </message>
+    <message>
+        <source>Time Machine自動バックアップを一時停止</source>
+        <translation>Pause automatic backups</translation>
+    </message>
+    <message>
+        <source>どちらもAC再接続時に自動で再開されます。</source>
+        <translation>Both resume automatically when power is reconnected.</translation>
+    </message>
+    <message>
+        <source>%@ — 巻き戻し傾向 %.1f</source>
+        <translation>%@ — undone often, %.1f</translation>
+    </message>
+    <message>
+        <source>+%.0f分延命(%.1fWh)</source>
+        <translation>+%.0f min longer (%.1f Wh)</translation>
+    </message>
+    <message>
+        <source>%.1f時間</source>
+        <translation>%.1f h</translation>
+    </message>
+    <message>
+        <source>M月d日 H:mm</source>
+        <translation>MMM d, h:mm AP</translation>
+    </message>
+    <message>
+        <source>現在減速中のプロセスはありません。</source>
+        <translation>No processes are slowed down right now.</translation>
+    </message>
+    <message>
+        <source>アプリ名(部分一致)</source>
+        <translation>App name (partial match)</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>まだアクションはありません。</source>
+        <translation>No actions yet.</translation>
+    </message>
+    <message>
+        <source>減速中のプロセス(%lld件)</source>
+        <translation>Slowed-down processes (%lld)</translation>
+    </message>
+    <message>
+        <source>解除</source>
+        <translation>Release</translation>
+    </message>
+    <message>
+        <source>PID %lld</source>
+        <translation>PID %lld</translation>
+    </message>
+    <message>
+        <source>「%@」を除外リストに追加しますか?(解除操作から学習)</source>
+        <translation>Add “%@” to the exclusion list? (learned from your releases)</translation>
+    </message>
+    <message>
+        <source>無視</source>
+        <translation>Ignore</translation>
+    </message>
+    <message>
+        <source>ブースト(AC接続まで最大節電)</source>
+        <translation>Boost (maximum saving until plugged in)</translation>
+    </message>
+    <message>
+        <source>オートパイロット</source>
+        <translation>Autopilot</translation>
+    </message>
+    <message>
+        <source>今日の節電実績</source>
+        <translation>Saved today</translation>
+    </message>
+    <message>
+        <source>推定駆動可能時間</source>
+        <translation>Estimated runtime</translation>
+    </message>
+    <message>
+        <source>目標(あと)</source>
+        <translation>Target (remaining)</translation>
+    </message>
+    <message>
+        <source>削減目標</source>
+        <translation>Still to save</translation>
+    </message>
+    <message>
+        <source>自動調整</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>省電力レベル</source>
+        <translation>Saving level</translation>
+    </message>
+    <message>
+        <source>L%lld</source>
+        <translation>L%lld</translation>
+    </message>
+    <message>
+        <source>L%lld %@</source>
+        <translation>L%lld %@</translation>
+    </message>
+    <message>
+        <source>+%.0f分延命(推定・%.1fWh)</source>
+        <translation>+%.0f min longer (est. %.1f Wh)</translation>
+    </message>
+    <message>
+        <source>まだ実績がありません</source>
+        <translation>Nothing saved yet</translation>
+    </message>
+    <message>
+        <source>学習中(セッション履歴が3件以上必要)</source>
+        <translation>Learning (needs 3 or more sessions)</translation>
+    </message>
+    <message>
+        <source>%.1fW(選択済み %.1fW)</source>
+        <translation>%.1f W (%.1f W chosen)</translation>
+    </message>
+    <message>
+        <source>延命実績</source>
+        <translation>Battery life gained</translation>
+    </message>
+    <message>
+        <source>AIエンジン(LLM)</source>
+        <translation>AI engine (LLM)</translation>
+    </message>
+    <message>
+        <source>AI戦略とレポート</source>
+        <translation>AI strategy and reports</translation>
+    </message>
+    <message>
+        <source>学習済みの節電効果(このMacの実測)</source>
+        <translation>Learned savings (measured on this computer)</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>バックグラウンドサービス(逼迫時に一時停止)</source>
+        <translation>Background services (paused when battery is tight)</translation>
+    </message>
+    <message>
+        <source>除外リスト(減速対象にしない)</source>
+        <translation>Exclusion list (never slowed down)</translation>
+    </message>
+    <message>
+        <source>アクションログ</source>
+        <translation>Action log</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

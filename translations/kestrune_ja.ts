@@ -1206,6 +1206,286 @@
         <source>消費大: %@</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>今週の合計</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>実績カードを画像にしてSNSでシェアできます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LLM戦略プランナーを有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>セッション終了時にAIレポートを生成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本日の使用量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在のAI戦略</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>戦略を今すぐ生成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最新のセッションレポート</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>直近のAI異常診断</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%lld回 / 約%lldトークン</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目標 %.1fW</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>推奨減速: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回避: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>更新: %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>H:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中に自動で戦略が生成されます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LLM未接続(オンデバイス学習のみで動作中)。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本日分は生成済み(生成は1日1回)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信頼度 %lld%%(実測5回で100%%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>実測%lld回</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バッテリー駆動中にアクションを適用しながら効果を実測学習します。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習した好み(自動で避けます)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>7日間の実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>省電力オートパイロットを有効にする</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>画面輝度の自動減光</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>キーボードバックライトを消灯</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アクションを通知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自動学習(使用パターンから予測)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>手動指定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目標駆動時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今から適用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目標</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spotlightインデックス作成を一時停止</source>
+        <translation>ファイル索引作成を一時停止</translation>
+    </message>
+    <message>
+        <source>Time Machine自動バックアップを一時停止</source>
+        <translation>自動バックアップを一時停止</translation>
+    </message>
+    <message>
+        <source>どちらもAC再接続時に自動で再開されます。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%@ — 巻き戻し傾向 %.1f</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+%.0f分延命(%.1fWh)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%.1f時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>M月d日 H:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>現在減速中のプロセスはありません。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アプリ名(部分一致)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>まだアクションはありません。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>減速中のプロセス(%lld件)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PID %lld</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%@」を除外リストに追加しますか?(解除操作から学習)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>無視</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ブースト(AC接続まで最大節電)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>オートパイロット</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>今日の節電実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>推定駆動可能時間</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目標(あと)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>削減目標</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自動調整</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>省電力レベル</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L%lld</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L%lld %@</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+%.0f分延命(推定・%.1fWh)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>まだ実績がありません</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習中(セッション履歴が3件以上必要)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%.1fW(選択済み %.1fW)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>延命実績</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AIエンジン(LLM)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AI戦略とレポート</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>学習済みの節電効果(このMacの実測)</source>
+        <translation>学習済みの節電効果(このコンピューターの実測)</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バックグラウンドサービス(逼迫時に一時停止)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>除外リスト(減速対象にしない)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>アクションログ</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

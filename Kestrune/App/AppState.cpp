@@ -79,6 +79,7 @@ AppState& AppState::shared()
 AppState::AppState(AppContext context, QObject* parent)
     : QObject(parent)
     , m_clock(*context.clock)
+    , m_calendar(context.calendar)
     , m_workspace(context.workspace ? context.workspace : std::make_shared<FakeWorkspace>())
     , m_services(context.services ? context.services
                                   : std::make_shared<BusServiceManagement>(context.helperBus,
@@ -88,7 +89,7 @@ AppState::AppState(AppContext context, QObject* parent)
     , m_registerWait(context.helper.registerWait)
     , m_defaults(std::make_unique<UserDefaults>(context.defaultsPath))
 {
-    const LocalCalendar& calendar = context.calendar;
+    const LocalCalendar& calendar = m_calendar;
     m_loginItem = std::make_unique<LoginItem>(context.loginItem.value_or(LoginItem::standardOptions()));
     m_updater = std::make_unique<UpdaterManager>(context.updater, *m_defaults, driverOf(context), m_clock);
     m_monitor = std::make_unique<BatteryMonitor>(context.sysfsRoot, m_clock, context.powerSourcePoll);
@@ -119,6 +120,10 @@ AppState::AppState(AppContext context, QObject* parent)
 
 AppState::~AppState()
 {
+    // Tasks still waiting end here: a reply cut short by an engine's destruction resumes
+    // them while the other engines are already gone, and a pointer to this object would
+    // still look alive until QObject's own destructor runs.
+    m_lifetime.reset();
     // Nothing may reach back into a half-destroyed state.
     m_monitor->stop();
     m_monitor->onUpdate = nullptr;
@@ -185,7 +190,7 @@ void AppState::observeWorkspace()
 
 QCoro::Task<> AppState::connectHelperAtStart()
 {
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await m_helper->ensureConnected();
     if (self)
         co_await evaluateNow();
@@ -194,7 +199,7 @@ QCoro::Task<> AppState::connectHelperAtStart()
 QCoro::Task<> AppState::startBackend()
 {
     // Each step follows the previous one whatever came of it.
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await m_backend->checkHealth(true);
     if (!self)
         co_return;
@@ -267,7 +272,7 @@ void AppState::startEvaluation(const BatterySnapshot& s)
 QCoro::Task<> AppState::reconnectAndEvaluate(BatterySnapshot s)
 {
     // Charge control only: the power saver waits for the next reading.
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await m_helper->ensureConnected();
     if (self)
         co_await m_controller->evaluate(s, m_clock.now());
@@ -276,7 +281,7 @@ QCoro::Task<> AppState::reconnectAndEvaluate(BatterySnapshot s)
 QCoro::Task<> AppState::heartbeatAndEvaluate(BatterySnapshot s)
 {
     // Also tells the daemon's watchdog that the application is still here.
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     const std::optional<SMCChargingState> state = co_await m_helper->readChargingState();
     if (!self)
         co_return;
@@ -287,7 +292,7 @@ QCoro::Task<> AppState::heartbeatAndEvaluate(BatterySnapshot s)
 
 QCoro::Task<> AppState::evaluateEngines(BatterySnapshot s)
 {
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await m_controller->evaluate(s, m_clock.now());
     if (self)
         co_await m_powerSaver->evaluate(s, m_clock.now());
@@ -401,7 +406,7 @@ QJsonObject AppState::diagnosisContext(const BatterySnapshot& s, double drainW, 
 
 QCoro::Task<> AppState::diagnose(QJsonObject context)
 {
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     const std::optional<QString> diagnosis = co_await m_strategist->diagnoseAnomaly(context);
     if (!self || !diagnosis)
         co_return;
@@ -433,7 +438,7 @@ void AppState::registerHelper()
 QCoro::Task<> AppState::connectAfterRegistering()
 {
     // The bus needs a moment to take up a new registration.
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await QCoro::sleepFor(m_registerWait);
     if (!self)
         co_return;
@@ -444,7 +449,7 @@ QCoro::Task<> AppState::connectAfterRegistering()
 
 QCoro::Task<> AppState::repairHelper()
 {
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     // Re-registering drops the connection: let an attempt that is setting one up finish first.
     co_await m_helper->waitForInFlightEnsure();
     if (!self)
@@ -462,7 +467,7 @@ QCoro::Task<> AppState::reconnectHelperIfNeeded()
 {
     if (m_helper->isConnected())
         co_return;
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     co_await m_helper->ensureConnected();
     if (self && m_helper->isConnected())
         co_await evaluateNow();
@@ -472,7 +477,7 @@ QCoro::Task<> AppState::refreshInsights()
 {
     if (!m_helper->isConnected() || m_insightsLoading)
         co_return;
-    QPointer<AppState> self(this);
+    QPointer<QObject> self(m_lifetime.get());
     setInsightsLoading(true);
     const std::optional<PowerMetricsReport> report = co_await m_helper->samplePowerMetrics(3);
     if (!self)

@@ -95,6 +95,8 @@ public:
     // The engines, owned for the whole life of the application.
     UserDefaults& defaults() const { return *m_defaults; }
     const Clock& clock() const { return m_clock; }
+    // Where the user's days begin: the engines' calendar, for views that name today.
+    const LocalCalendar& calendar() const { return m_calendar; }
     UpdaterManager& updater() const { return *m_updater; }
     BatteryMonitor& monitor() const { return *m_monitor; }
     ChargingSettings& settings() const { return *m_settings; }
@@ -188,7 +190,10 @@ private:
     void setInsightsLoading(bool loading);
     void setOnboardingCompleted(bool completed);
 
+    // Gone as soon as destruction begins; the tasks hold it to tell whether to go on.
+    std::unique_ptr<QObject> m_lifetime = std::make_unique<QObject>();
     const Clock& m_clock;
+    LocalCalendar m_calendar;
     std::shared_ptr<Workspace> m_workspace;
     std::shared_ptr<ServiceManagement> m_services;
     QDBusConnection m_systemBus;

@@ -4,6 +4,7 @@
 #include "Kestrune/App/AppLanguage.h"
 #include "tools/kestrune-screens/MainWindowScreens.h"
 #include "tools/kestrune-screens/OnboardingScreens.h"
+#include "tools/kestrune-screens/PowerSaverScreens.h"
 #include "tools/kestrune-screens/ScreenFolder.h"
 #include "tools/kestrune-screens/ShareCardScreens.h"
 #include "tools/kestrune-screens/ShareWindowScreens.h"
@@ -30,8 +31,8 @@ const char* const usageText =
     "written.\n";
 
 // Every set of screens, in the order they are written.
-const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, trayScreens, mainWindowScreens, shareWindowScreens,
-    onboardingScreens};
+const ScreenSet screenSets[] = {shareCardScreens, toolkitScreens, trayScreens, mainWindowScreens, powerSaverScreens,
+    shareWindowScreens, onboardingScreens};
 
 // Makes `code` the interface language, as a launch with that choice stored would: the
 // translations are installed from a throwaway defaults store, so the user's is not touched.

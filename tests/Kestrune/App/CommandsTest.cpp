@@ -2,6 +2,7 @@
 #include "Shared/HelperProtocol.h"
 #include "tests/Kestrune/App/AppStateFixture.h"
 #include "tests/support/Await.h"
+#include "tools/kestrune-backend/FakeBackend.h"
 
 namespace kestrune::test {
 
@@ -54,6 +55,20 @@ TEST_F(Commands, InsightsOnlyWhileConnectedAndOneAtATimeOnboardingOnce)
     EXPECT_TRUE(app.onboardingCompleted());
     EXPECT_EQ(onboardingNotices, 1);
     EXPECT_EQ(app.defaults().object(QStringLiteral("onboardingCompleted")), QVariant(true));
+}
+
+// A task cut short by the destruction of the engine it waits on resumes while the other
+// engines are already gone: it must end there, not go on to evaluate.
+TEST_F(Commands, TheCoreCanGoWhileItsStartUpSyncWaits)
+{
+    FakeBackend backend;
+    ASSERT_TRUE(backend.listen());
+    backend.answerAlways(QStringLiteral("/v1/sync"), FakeBackend::Answer::hold());
+    preset({{"backendURL", backend.url().toString()}});
+    launch().start();
+    ASSERT_TRUE(waitUntil([&] { return !backend.requests(QStringLiteral("/v1/sync")).isEmpty(); }, 5000));
+    state.reset();
+    spin(50);
 }
 
 } // namespace kestrune::test

@@ -38,6 +38,12 @@ public:
         e.setRequiredHours(required);
     }
     void setExpectedSavingsW(double watts) { e.setExpectedSavingsW(watts); }
+    void setDeficitW(double watts) { e.setCurrentDeficitW(watts); }
+    void setToday(double wh, double minutes)
+    {
+        e.setSavedTodayWh(wh);
+        e.setExtendedTodayMinutes(minutes);
+    }
     void setSessionSavedWh(double wh) { e.setSessionSavedWh(wh); }
     // Keys in force, each applied at `at`.
     void setActive(const QStringList& keys, const QDateTime& at)
