@@ -266,13 +266,13 @@ void GeneralView::showButtons()
         old->hide();
         old->deleteLater();
     }
-    for (const Button& spec : std::as_const(shown)) {
-        auto* button = new QPushButton(Localized::text(spec.text));
-        button->setObjectName(QLatin1String(spec.name));
+    for (const Button& entry : std::as_const(shown)) {
+        auto* button = new QPushButton(Localized::text(entry.text));
+        button->setObjectName(QLatin1String(entry.name));
         button->setAutoDefault(false);
-        if (spec.destructive)
+        if (entry.destructive)
             Style::setColor(button, SystemColors::red());
-        connect(button, &QPushButton::clicked, this, spec.action);
+        connect(button, &QPushButton::clicked, this, entry.action);
         layout->insertWidget(layout->count() - 1, button);
     }
 }
