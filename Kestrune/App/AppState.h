@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -117,6 +118,12 @@ public:
     ServiceManagement& services() const { return *m_services; }
     // The application's own launch at login.
     LoginItem& loginItem() const { return *m_loginItem; }
+
+    // Null from the moment destruction begins. Tasks outside the state that wait on one of
+    // its engines hold it: an engine's destruction may cut their wait short and resume them
+    // while the other engines are already gone, and a pointer to the state itself would still
+    // look alive then.
+    QPointer<const QObject> lifetime() const { return m_lifetime.get(); }
 
     // Evaluates charge control, then the power saver, on the latest reading (reading the
     // battery first only when there is none yet). Views call it after a change of settings.

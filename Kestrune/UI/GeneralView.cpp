@@ -38,23 +38,25 @@ namespace {
 
 // The coroutines take what they use as parameters, which live in their frames: a lambda's
 // captures would be gone once the timer that ran it has deleted it.
-QCoro::Task<> connectThenEvaluate(QPointer<AppState> state)
+QCoro::Task<> connectThenEvaluate(AppState& state)
 {
-    co_await state->helper().ensureConnected();
-    if (state)
-        co_await state->evaluateNow();
+    const QPointer<const QObject> alive = state.lifetime();
+    co_await state.helper().ensureConnected();
+    if (alive)
+        co_await state.evaluateNow();
 }
 
-QCoro::Task<> resetThenEvaluate(QPointer<AppState> state)
+QCoro::Task<> resetThenEvaluate(AppState& state)
 {
-    co_await state->helper().resetChargingDefaults();
-    if (!state)
+    const QPointer<const QObject> alive = state.lifetime();
+    co_await state.helper().resetChargingDefaults();
+    if (!alive)
         co_return;
     // The daemon now allows charging whatever the controller last wrote. Forgotten, that
     // state is written again as the evaluation decides it, instead of being taken as
     // already in force while the battery charges past the limit.
-    state->controller().invalidateAppliedCache();
-    co_await state->evaluateNow();
+    state.controller().invalidateAppliedCache();
+    co_await state.evaluateNow();
 }
 
 // A button at its own width at the row's leading edge.
@@ -129,7 +131,7 @@ GeneralView::GeneralView(AppState& state, Seeds seeds, QWidget* parent)
 
 void GeneralView::reconnectAndEvaluate(AppState& state)
 {
-    QTimer::singleShot(0, &state, [target = QPointer<AppState>(&state)] { connectThenEvaluate(target); });
+    QTimer::singleShot(0, &state, [&state] { connectThenEvaluate(state); });
 }
 
 bool GeneralView::openLoginItemsSettings(AppState& state)
@@ -439,7 +441,7 @@ void GeneralView::showUpdates()
 
 void GeneralView::resetCharging()
 {
-    QTimer::singleShot(0, &m_state, [target = QPointer<AppState>(&m_state)] { resetThenEvaluate(target); });
+    QTimer::singleShot(0, &m_state, [&state = m_state] { resetThenEvaluate(state); });
 }
 
 } // namespace kestrune

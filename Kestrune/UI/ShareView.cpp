@@ -278,19 +278,19 @@ void ShareView::shareToX()
 QCoro::Task<> ShareView::post(AppState& state, QPointer<ShareView> view, QByteArray png, SharePeriod period,
                               double minutes)
 {
-    QPointer<AppState> app(&state);
+    const QPointer<const QObject> alive = state.lifetime();
     const qint64 wholeMinutes = Rounding::toInteger(minutes);
     const QUrl fallback = fallbackLink(wholeMinutes, period);
     const QString language = AppLanguage::resolvedCode() == QLatin1String("ja") ? QStringLiteral("ja") : QStringLiteral("en");
     const BackendResult<QUrl> hosted
         = co_await state.backend().uploadShareCard(png, wholeMinutes, period.rawValue(), language);
-    if (!app)
+    if (!alive)
         co_return;
     // Whatever went wrong with the upload, the post goes out with the site's link instead.
     const QUrl link = hosted ? hosted.value() : fallback;
     const bool opened = ShareManager::shareToX(png, ShareManager::postText(minutes, period), link);
     // Recorded on the user's intent, as a share through "その他…" is, even when no browser came up.
-    app->recordShare(period);
+    state.recordShare(period);
     if (view)
         view->setUploading(false);
     // Telling the user to paste into a page that never opened would only mislead.
@@ -298,9 +298,9 @@ QCoro::Task<> ShareView::post(AppState& state, QPointer<ShareView> view, QByteAr
         co_return;
     if (view)
         view->setShowPasteHint(true);
-    app->notifier().notify(QStringLiteral("share-paste"), Localized::text("Xの投稿画面を開きました"),
-                           Localized::text("⌘Vを押すと実績カードの画像を添付できます(コピー済み)。リンクだけでも投稿後にカードが画像表示されます。"),
-                           0);
+    state.notifier().notify(QStringLiteral("share-paste"), Localized::text("Xの投稿画面を開きました"),
+                            Localized::text("⌘Vを押すと実績カードの画像を添付できます(コピー済み)。リンクだけでも投稿後にカードが画像表示されます。"),
+                            0);
 }
 
 } // namespace kestrune

@@ -271,6 +271,16 @@ TEST_F(ShareViewTest, APostOutlivesItsWindowAndALinkThatDoesNotOpenIsNotAnnounce
     EXPECT_FALSE(share.showPasteHint());
     EXPECT_FALSE(find<SymbolLabel>("pasteHint")->isVisible());
     EXPECT_EQ(titles(), QStringList{pasteTitle});
+
+    // The application itself goes while a card uploads: the post ends with it, opening nothing.
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    backend.answerNext(QStringLiteral("/v1/share/card"), FakeBackend::Answer::hold());
+    open().shareToX();
+    ASSERT_TRUE(waitUntil([&] { return backend.requests(QStringLiteral("/v1/share/card")).size() == 3; }));
+    view.reset();
+    state.reset();
+    spin(50);
+    EXPECT_EQ(browser.links.size(), 1);
 }
 
 TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
