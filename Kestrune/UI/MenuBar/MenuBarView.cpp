@@ -4,6 +4,7 @@
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
+#include "Kestrune/UI/Evaluation.h"
 #include "Kestrune/UI/MenuBar/ChargeLimitSection.h"
 #include "Kestrune/UI/MenuBar/HealthLine.h"
 #include "Kestrune/UI/MenuBar/HelperBanner.h"
@@ -14,7 +15,6 @@
 #include "Kestrune/UI/WhileShown.h"
 
 #include <QFrame>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -73,7 +73,7 @@ MenuBarView::MenuBarView(AppState& state, OpenWindow openWindow, QWidget* parent
 
     // A changed setting reaches the engines at once; each change starts its own evaluation.
     auto* whileShown = new WhileShown(this);
-    auto evaluate = [&state] { QTimer::singleShot(0, &state, [&state] { state.evaluateNow(); }); };
+    const auto evaluate = [&state] { Evaluation::start(state); };
     ChargingSettings* settings = &state.settings();
     whileShown->connect(settings, &ChargingSettings::chargeLimitChanged, evaluate);
     whileShown->connect(settings, &ChargingSettings::controlEnabledChanged, evaluate);
