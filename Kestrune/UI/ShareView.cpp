@@ -9,6 +9,7 @@
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/Share/ShareCardImage.h"
 #include "Kestrune/Share/ShareCardView.h"
+#include "Kestrune/Storage/BatterySample.h"
 #include "Kestrune/UI/ProminentButton.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/ShareCardPreview.h"
@@ -27,8 +28,6 @@
 #include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace kestrune {
 
@@ -162,9 +161,7 @@ std::optional<double> ShareView::healthPercent(const std::optional<BatterySnapsh
 {
     if (!snapshot)
         return std::nullopt;
-    if (snapshot->designCapacitymAh < 1 || snapshot->nominalCapacitymAh < 1)
-        return 0.0;
-    return std::min(100.0, double(snapshot->nominalCapacitymAh) / double(snapshot->designCapacitymAh) * 100.0);
+    return BatterySample::healthPercentOf(snapshot->designCapacitymAh, snapshot->nominalCapacitymAh);
 }
 
 QUrl ShareView::fallbackLink(qint64 minutes, SharePeriod period)

@@ -2,14 +2,13 @@
 
 #include "Foundation/Localized.h"
 #include "Kestrune/App/AppState.h"
+#include "Kestrune/Storage/BatterySample.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
 
 #include <QHBoxLayout>
-
-#include <algorithm>
 
 namespace kestrune {
 
@@ -40,13 +39,6 @@ HealthLine::HealthLine(AppState& state, QWidget* parent)
     refresh();
 }
 
-double HealthLine::healthPercent(const BatterySnapshot& snapshot)
-{
-    if (snapshot.designCapacitymAh < 1 || snapshot.nominalCapacitymAh < 1)
-        return 0;
-    return std::min(100.0, double(snapshot.nominalCapacitymAh) / double(snapshot.designCapacitymAh) * 100.0);
-}
-
 void HealthLine::refresh()
 {
     const std::optional<BatterySnapshot>& snapshot = m_state.snapshot();
@@ -54,7 +46,7 @@ void HealthLine::refresh()
         label->setVisible(snapshot.has_value());
     if (!snapshot)
         return;
-    m_health->setText(Localized::printf(QStringLiteral("%.0f%%"), {healthPercent(*snapshot)}));
+    m_health->setText(Localized::printf(QStringLiteral("%.0f%%"), {BatterySample::healthPercentOf(snapshot->designCapacitymAh, snapshot->nominalCapacitymAh)}));
     m_cycles->setText(Localized::fmt("%lld回", qint64(snapshot->cycleCount)));
     m_temperature->setText(Localized::printf(QStringLiteral("%.1f°C"), {snapshot->temperatureC}));
     // The same threshold as the high-temperature notification.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Kestrune/Battery/BatterySnapshot.h"
-
 #include <QWidget>
 
 namespace kestrune {
@@ -17,10 +15,6 @@ class HealthLine : public QWidget {
 
 public:
     explicit HealthLine(AppState& state, QWidget* parent = nullptr);
-
-    // The full capacity as a share of the design capacity in per cent, at most 100; 0 when
-    // either capacity is unknown.
-    static double healthPercent(const BatterySnapshot& snapshot);
 
 private:
     void refresh();
