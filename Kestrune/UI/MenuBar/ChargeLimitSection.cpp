@@ -6,6 +6,7 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
+#include "Kestrune/UI/RulesView.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
@@ -110,12 +111,6 @@ void ChargeLimitSection::setLimitFromSlider(double value)
     m_state.settings().setChargeLimit(int(std::trunc(value)));
 }
 
-bool ChargeLimitSection::offersOnlyFirmwareLimit() const
-{
-    const std::optional<ChargingCapabilities> capabilities = m_state.helper().capabilities();
-    return capabilities && !capabilities->chargingControlMethod && capabilities->hasAppleLimit80;
-}
-
 void ChargeLimitSection::refresh()
 {
     const ChargingSettings& settings = m_state.settings();
@@ -131,7 +126,7 @@ void ChargeLimitSection::refresh()
     }
     m_limitText->setText(QString::number(limit) + u'%');
 
-    const bool picker = offersOnlyFirmwareLimit();
+    const bool picker = RulesView::offersOnlyHardwareLimit(m_state.helper().capabilities());
     m_pickerRow->setVisible(picker);
     m_sliderRow->setVisible(!picker);
     m_picker->setEnabled(enabled);

@@ -32,8 +32,6 @@ public:
 
 private:
     void refresh();
-    // The firmware's 80 % switch is all the helper can offer on this machine.
-    bool offersOnlyFirmwareLimit() const;
 
     AppState& m_state;
     QCheckBox* m_switch;
