@@ -55,11 +55,13 @@ bool PeriodicJobs::pause(QString* error)
     for (const QString& job : all) {
         if (!isRunning(job))
             continue;
-        if (!setRunning(job, false, error))
-            return false;
+        // Noted before it stops: a job stopped without its note would never be resumed,
+        // while a note of a job still running costs the resume a start of a started job.
         if (!noted.contains(job))
             noted << job;
         if (!StandInState::write(m_root, m_noteName, noted.join(u'\n'), error))
+            return false;
+        if (!setRunning(job, false, error))
             return false;
     }
     return true;

@@ -20,11 +20,13 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 
 void spin(int ms)
 {
+    // At least one pass, also when the thread was held up past the deadline before it
+    // began: work already posted always runs, however busy the machine.
     QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
+    do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(1);
-    }
+    } while (!deadline.hasExpired());
 }
 
 } // namespace kestrune::test

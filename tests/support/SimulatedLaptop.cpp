@@ -3,16 +3,17 @@
 #include "Foundation/LocalCalendar.h"
 #include "Platform/Backlight/SysfsBacklightWriter.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/TestPaths.h"
+#include "tests/support/SimProgram.h"
 #include "tools/kestrune-sim/BatteryModel.h"
 
 #include <QCoro/QCoroTask>
-#include <QFileInfo>
 #include <QPointer>
-#include <QProcess>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace kestrune::test {
 
@@ -20,24 +21,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QString simProgram()
+QCoro::Task<> evaluateAll(QPointer<ChargeController> controller, QPointer<PowerSaverEngine> engine,
+    BatterySnapshot snapshot, std::shared_ptr<int> running)
 {
-    return buildDir() + QStringLiteral("/tools/kestrune-sim/kestrune-sim");
-}
-
-bool runSim(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(simProgram(), arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
-QCoro::Task<> evaluateAll(
-    QPointer<ChargeController> controller, QPointer<PowerSaverEngine> engine, BatterySnapshot snapshot)
-{
+    ++*running;
+    const auto done = qScopeGuard([running] { --*running; });
     if (controller)
         co_await controller->evaluate(snapshot, snapshot.date);
     if (engine)
@@ -48,7 +36,7 @@ QCoro::Task<> evaluateAll(
 
 bool SimulatedLaptop::toolsBuilt()
 {
-    return HelperDaemonProcess::isBuilt() && QFileInfo(simProgram()).isExecutable();
+    return HelperDaemonProcess::isBuilt() && SimProgram::isBuilt();
 }
 
 SimulatedLaptop::~SimulatedLaptop()
@@ -63,7 +51,7 @@ void SimulatedLaptop::start(const Options& options)
         QString::number(options.capacityPercent) };
     if (options.unplugged)
         tree << QStringLiteral("--unplugged");
-    ASSERT_TRUE(runSim(tree));
+    ASSERT_TRUE(SimProgram::run(tree));
     ASSERT_TRUE(daemon.start(bus, root));
 
     appBus = bus.connect(QStringLiteral("app"));
@@ -86,12 +74,12 @@ void SimulatedLaptop::start(const Options& options)
 
     monitor = std::make_unique<BatteryMonitor>(root, clock, 50ms);
     monitor->onUpdate = [this](const BatterySnapshot& snapshot) {
-        QTimer::singleShot(
-            0, engine.get(), [this, snapshot] { evaluateAll(controller.get(), engine.get(), snapshot); });
+        QTimer::singleShot(0, engine.get(),
+            [this, snapshot] { evaluateAll(controller.get(), engine.get(), snapshot, m_evaluations); });
     };
     monitor->start(0.25);
     m_running = true;
-    ASSERT_TRUE(model.start(simProgram(),
+    ASSERT_TRUE(model.start(SimProgram::path(),
         { QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"),
             QStringLiteral("--speed"), QString::number(speed) }));
 }
@@ -103,13 +91,16 @@ void SimulatedLaptop::stop()
     m_running = false;
     monitor->stop();
     monitor->onUpdate = nullptr;
-    spin(300);
+    // An evaluation already posted starts, and every one under way (a process sample takes
+    // seconds) runs to its end while everything it uses is alive.
+    spin(0);
+    EXPECT_TRUE(waitUntil([&] { return *m_evaluations == 0; }, 30000)) << "an evaluation never ended";
     model.stop();
 }
 
 bool SimulatedLaptop::sim(const QString& command, const QStringList& arguments) const
 {
-    return runSim(QStringList { command, root } + arguments);
+    return SimProgram::run(QStringList { command, root } + arguments);
 }
 
 double SimulatedLaptop::modelDraw() const

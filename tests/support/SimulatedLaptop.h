@@ -94,6 +94,8 @@ public:
 
 private:
     bool m_running = false;
+    // Evaluations started and not yet ended.
+    std::shared_ptr<int> m_evaluations = std::make_shared<int>(0);
 };
 
 } // namespace kestrune::test

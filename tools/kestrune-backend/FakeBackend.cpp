@@ -259,7 +259,14 @@ std::optional<FakeBackend::Request> FakeBackend::takeRequest(QByteArray& buffer,
             request.headers.insert(
                 lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
     }
-    const qint64 length = request.headers.value("content-length", "0").toLongLong();
+    bool counted = false;
+    const qint64 length = request.headers.value("content-length", "0").toLongLong(&counted);
+    // A length that is no count would cut the buffer wrongly: a negative one takes back
+    // bytes already read, and the same request would be read again for ever.
+    if (!counted || length < 0) {
+        *malformed = true;
+        return std::nullopt;
+    }
     if (buffer.size() < headEnd + 4 + length)
         return std::nullopt;
     request.body = buffer.mid(headEnd + 4, length);

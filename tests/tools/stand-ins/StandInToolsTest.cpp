@@ -2,6 +2,7 @@
 #include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -124,6 +125,13 @@ TEST_F(StandInToolsTest, MdutilAndTmutilResumeOnlyWhatTheyPaused)
     EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
     EXPECT_EQ(file(indexing), "off");
     EXPECT_EQ(file(backups), "disabled");
+
+    // A pause that cannot note what it stops stops nothing: a job stopped without its note
+    // would stay stopped for good.
+    writeFile(indexing, "on");
+    ASSERT_TRUE(QDir().mkpath(SimTree::statePath(root.path(), "mdutil.paused")));
+    EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 1);
+    EXPECT_EQ(file(indexing), "on");
 }
 
 TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaemonReads)
