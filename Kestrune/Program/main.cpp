@@ -9,6 +9,7 @@
 #include "Kestrune/Program/QuitSignals.h"
 #include "Kestrune/Program/SingleInstance.h"
 #include "Kestrune/UI/UpdateDialogDriver.h"
+#include "Platform/SystemInfo/SystemInfo.h"
 
 #include <QApplication>
 #include <QMessageBox> // UpdateDialogDriver.h names it only
@@ -24,6 +25,8 @@ int main(int argc, char** argv)
     // The tray keeps the application; closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
+    // What the General tab shows as the version of the application.
+    QCoreApplication::setApplicationVersion(SystemInfo::applicationVersion());
     AppLanguage::installTranslator(UserDefaults(UserDefaults::standardFilePath()));
 
     SingleInstance instance(QDBusConnection::sessionBus());

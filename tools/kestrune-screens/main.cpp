@@ -2,6 +2,7 @@
 
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppLanguage.h"
+#include "Platform/SystemInfo/SystemInfo.h"
 #include "tools/kestrune-screens/MainWindowScreens.h"
 #include "tools/kestrune-screens/OnboardingScreens.h"
 #include "tools/kestrune-screens/PowerSaverScreens.h"
@@ -55,6 +56,8 @@ int main(int argc, char** argv)
     // No display is needed, nor wanted: the screens are the same on every machine.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // As the program itself sets it, for the General tab's version row.
+    QCoreApplication::setApplicationVersion(SystemInfo::applicationVersion());
 
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("lang"), QStringLiteral("ja or en (default: both)"), QStringLiteral("lang")});
