@@ -8,11 +8,11 @@
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
 #include "Kestrune/UI/RulesView.h"
 #include "Kestrune/UI/SegmentedPicker.h"
+#include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
 
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -27,7 +27,8 @@ namespace kestrune {
 ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_switch(new QCheckBox(Localized::text("充電上限"), this))
+    , m_switch(new SettingToggle(Localized::text("充電上限"), state.settings(), &ChargingSettings::controlEnabled,
+                                 &ChargingSettings::setControlEnabled, &ChargingSettings::controlEnabledChanged, this))
     , m_sliderRow(new QWidget(this))
     , m_slider(new QSlider(Qt::Horizontal, m_sliderRow))
     , m_limitText(new QLabel(m_sliderRow))
@@ -91,7 +92,6 @@ ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     layout->addWidget(m_fullChargeRow);
 
     ChargingSettings& settings = state.settings();
-    connect(m_switch, &QCheckBox::toggled, &settings, &ChargingSettings::setControlEnabled);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) { setLimitFromSlider(position * limitStep); });
     connect(m_picker, &SegmentedPicker::picked, this,
             [&settings](const QVariant& value) { settings.setChargeLimit(value.toInt()); });
@@ -117,9 +117,7 @@ void ChargeLimitSection::refresh()
     const bool enabled = settings.controlEnabled();
     const int limit = settings.chargeLimit();
     {
-        const QSignalBlocker blockSwitch(m_switch);
         const QSignalBlocker blockSlider(m_slider);
-        m_switch->setChecked(enabled);
         // The nearest position; the text beside it keeps the stored figure.
         m_slider->setValue(int(std::lround(limit / double(limitStep))));
         m_picker->setValue(limit);
