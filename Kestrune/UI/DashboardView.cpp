@@ -39,7 +39,6 @@ QString powerDetailOf(const BatterySnapshot& s)
 DashboardView::DashboardView(AppState& state, QWidget* parent)
     : QScrollArea(parent)
     , m_state(state)
-    , m_whileShown(new WhileShown(this))
     , m_picker(new SegmentedPicker(this))
     , m_charts(new DashboardCharts)
 {
@@ -91,11 +90,12 @@ DashboardView::DashboardView(AppState& state, QWidget* parent)
     connect(&m_state.controller(), &ChargeController::statusTextChanged, this, &DashboardView::showCards);
     showCards();
 
-    m_whileShown->onShow([this] {
+    auto* whileShown = new WhileShown(this);
+    whileShown->onShow([this] {
         m_snapshotDate = m_state.snapshot() ? std::optional(m_state.snapshot()->date) : std::nullopt;
         reload();
     });
-    m_whileShown->connect(&m_state, &AppState::snapshotChanged, [this] { snapshotDateChanged(); });
+    whileShown->connect(&m_state, &AppState::snapshotChanged, [this] { snapshotDateChanged(); });
 }
 
 QString DashboardView::rawValue(Range range)

@@ -17,7 +17,6 @@ namespace kestrune {
 class AppState;
 class DashboardCharts;
 class SegmentedPicker;
-class WhileShown;
 
 // The main window's dashboard: the battery as it is now in four cards (charge, capacity
 // against the design, cycles, temperature and power) and its recent history in three charts
@@ -72,7 +71,6 @@ private:
     void snapshotDateChanged();
 
     AppState& m_state;
-    WhileShown* m_whileShown;
     Range m_range = Range::Day;
     QList<BatterySample> m_samples;
     std::optional<QDateTime> m_snapshotDate;

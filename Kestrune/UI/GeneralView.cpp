@@ -134,6 +134,11 @@ void GeneralView::reconnectAndEvaluate(AppState& state)
     QTimer::singleShot(0, &state, [&state] { connectThenEvaluate(state); });
 }
 
+void GeneralView::repairHelper(AppState& state)
+{
+    QTimer::singleShot(0, &state, [&state] { state.repairHelper(); });
+}
+
 bool GeneralView::openLoginItemsSettings(AppState& state)
 {
     return state.services().openSystemSettingsLoginItems();
@@ -233,7 +238,7 @@ void GeneralView::showButtons()
     const Button reconnect { QT_TRANSLATE_NOOP("Kestrune", "再接続してプローブ"), "reconnect",
         [&state] { reconnectAndEvaluate(state); } };
     const Button repair { QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを修復"), "repair",
-        [&state] { QTimer::singleShot(0, &state, [&state] { state.repairHelper(); }); } };
+        [&state] { repairHelper(state); } };
     const Button unregister { QT_TRANSLATE_NOOP("Kestrune", "登録解除"), "unregister",
         [&state] { state.helper().unregister(); }, true };
     const Button enable { QT_TRANSLATE_NOOP("Kestrune", "ヘルパーを有効化"), "enable",

@@ -21,7 +21,7 @@ class SymbolLabel;
 // repairing or removing it), the notification rules, the menu-bar percentage, launch at
 // login, the interface language, a reset of the charging state and the update check.
 //
-// Its two helper actions are shared with the onboarding window and the menu-bar popover.
+// Its helper actions are shared with the onboarding window and the menu-bar popover.
 class GeneralView : public GroupedForm {
     Q_OBJECT
 
@@ -36,6 +36,9 @@ public:
 
     // Connects to the helper (whatever the outcome), then evaluates; the caller does not wait.
     static void reconnectAndEvaluate(AppState& state);
+    // Registers the helper afresh and connects again (AppState::repairHelper); the caller
+    // does not wait.
+    static void repairHelper(AppState& state);
     // Opens the place where the user allows the helper; false where this desktop has none
     // (ServiceManagement::enableInstructions() then says what to do).
     static bool openLoginItemsSettings(AppState& state);

@@ -24,15 +24,6 @@
 
 namespace kestrune {
 
-namespace {
-
-// The slider moves in steps of 5 % from 50 % to 100 %.
-constexpr int limitStep = 5;
-constexpr int lowestLimit = 50;
-constexpr int highestLimit = 100;
-
-} // namespace
-
 RulesView::RulesView(AppState& state, QWidget* parent)
     : GroupedForm(parent)
     , m_state(state)

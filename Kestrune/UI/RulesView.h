@@ -24,6 +24,11 @@ class RulesView : public GroupedForm {
     Q_OBJECT
 
 public:
+    // The limit's slider moves in steps of 5 % from 50 % to 100 %, here and in the popover.
+    static constexpr int limitStep = 5;
+    static constexpr int lowestLimit = 50;
+    static constexpr int highestLimit = 100;
+
     explicit RulesView(AppState& state, QWidget* parent = nullptr);
 
     // Whether the probe result leaves only the firmware's 80 % limit to choose.

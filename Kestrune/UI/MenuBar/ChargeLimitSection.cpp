@@ -8,11 +8,11 @@
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
 #include "Kestrune/UI/RulesView.h"
 #include "Kestrune/UI/SegmentedPicker.h"
+#include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
 
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -27,7 +27,9 @@ namespace kestrune {
 ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_switch(new QCheckBox(Localized::text("充電上限"), this))
+    , m_switch(new SettingToggle(Localized::text("充電上限"), state.settings(),
+          &ChargingSettings::controlEnabled, &ChargingSettings::setControlEnabled,
+          &ChargingSettings::controlEnabledChanged, this))
     , m_sliderRow(new QWidget(this))
     , m_slider(new QSlider(Qt::Horizontal, m_sliderRow))
     , m_limitText(new QLabel(m_sliderRow))
@@ -41,9 +43,11 @@ ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     m_switch->setObjectName(QStringLiteral("controlSwitch"));
     m_switch->setFont(Style::font(Style::Callout));
 
-    // 50 to 100 % in steps of 5: the slider's eleven positions are the limit divided by 5.
+    // The rules tab's grid, 50 to 100 % in steps of 5: the slider's eleven positions are the limit
+    // divided by the step.
     m_slider->setObjectName(QStringLiteral("limitSlider"));
-    m_slider->setRange(50 / limitStep, 100 / limitStep);
+    m_slider->setRange(
+        RulesView::lowestLimit / RulesView::limitStep, RulesView::highestLimit / RulesView::limitStep);
     m_slider->setPageStep(1);
     m_limitText->setObjectName(QStringLiteral("limitText"));
     m_limitText->setFont(Style::monospacedDigits(Style::font(Style::Callout)));
@@ -91,8 +95,8 @@ ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     layout->addWidget(m_fullChargeRow);
 
     ChargingSettings& settings = state.settings();
-    connect(m_switch, &QCheckBox::toggled, &settings, &ChargingSettings::setControlEnabled);
-    connect(m_slider, &QSlider::valueChanged, this, [this](int position) { setLimitFromSlider(position * limitStep); });
+    connect(m_slider, &QSlider::valueChanged, &settings,
+            [&settings](int position) { settings.setChargeLimit(position * RulesView::limitStep); });
     connect(m_picker, &SegmentedPicker::picked, this,
             [&settings](const QVariant& value) { settings.setChargeLimit(value.toInt()); });
     connect(m_topUp, &QPushButton::clicked, &state, &AppState::requestTopUp);
@@ -106,22 +110,15 @@ ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     refresh();
 }
 
-void ChargeLimitSection::setLimitFromSlider(double value)
-{
-    m_state.settings().setChargeLimit(int(std::trunc(value)));
-}
-
 void ChargeLimitSection::refresh()
 {
     const ChargingSettings& settings = m_state.settings();
     const bool enabled = settings.controlEnabled();
     const int limit = settings.chargeLimit();
     {
-        const QSignalBlocker blockSwitch(m_switch);
         const QSignalBlocker blockSlider(m_slider);
-        m_switch->setChecked(enabled);
         // The nearest position; the text beside it keeps the stored figure.
-        m_slider->setValue(int(std::lround(limit / double(limitStep))));
+        m_slider->setValue(int(std::lround(limit / double(RulesView::limitStep))));
         m_picker->setValue(limit);
     }
     m_limitText->setText(QString::number(limit) + u'%');

@@ -23,12 +23,7 @@ class ChargeLimitSection : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int limitStep = 5;
-
     explicit ChargeLimitSection(AppState& state, QWidget* parent = nullptr);
-
-    // The slider writes the limit as a whole number, its value truncated.
-    void setLimitFromSlider(double value);
 
 private:
     void refresh();

@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kestrune {
@@ -57,9 +56,7 @@ HelperBanner::HelperBanner(AppState& state, QWidget* parent)
     auto reconnect = [this] { GeneralView::reconnectAndEvaluate(m_state); };
     connect(m_approvedReconnect, &QPushButton::clicked, this, reconnect);
     connect(m_reconnect, &QPushButton::clicked, this, reconnect);
-    connect(m_repair, &QPushButton::clicked, this, [this] {
-        QTimer::singleShot(0, &m_state, [&state = m_state] { state.repairHelper(); });
-    });
+    connect(m_repair, &QPushButton::clicked, this, [this] { GeneralView::repairHelper(m_state); });
 
     HelperClient& helper = state.helper();
     connect(&helper, &HelperClient::statusChanged, this, &HelperBanner::refresh);

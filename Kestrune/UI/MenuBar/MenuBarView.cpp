@@ -35,12 +35,9 @@ QFrame* divider(QWidget* parent)
 
 MenuBarView::MenuBarView(AppState& state, OpenWindow openWindow, QWidget* parent)
     : QWidget(parent)
-    , m_state(state)
-    , m_openWindow(std::move(openWindow))
     , m_bannerGroup(new QWidget(this))
 {
     setObjectName(QStringLiteral("menuBarView"));
-    const OpenWindow openAndActivate = [this](const QString& id) { openWindowAndActivate(id); };
 
     // The banner and the divider under it come and go together.
     m_bannerGroup->setObjectName(QStringLiteral("helperBannerGroup"));
@@ -56,13 +53,13 @@ MenuBarView::MenuBarView(AppState& state, OpenWindow openWindow, QWidget* parent
     layout->addWidget(new MenuBarHeader(state, this));
     layout->addWidget(divider(this));
     layout->addWidget(m_bannerGroup);
-    layout->addWidget(new PowerSaverSection(state, openAndActivate, this));
+    layout->addWidget(new PowerSaverSection(state, openWindow, this));
     layout->addWidget(divider(this));
     layout->addWidget(new ChargeLimitSection(state, this));
     layout->addWidget(divider(this));
     layout->addWidget(new HealthLine(state, this));
     layout->addWidget(divider(this));
-    layout->addWidget(new MenuBarFooter(state, openAndActivate, this));
+    layout->addWidget(new MenuBarFooter(state, std::move(openWindow), this));
     setFixedWidth(fixedWidth);
 
     HelperClient& helper = state.helper();
@@ -79,12 +76,6 @@ MenuBarView::MenuBarView(AppState& state, OpenWindow openWindow, QWidget* parent
     whileShown->connect(settings, &ChargingSettings::controlEnabledChanged, evaluate);
     whileShown->connect(settings, &ChargingSettings::powerLevelAutoChanged, evaluate);
     whileShown->connect(settings, &ChargingSettings::manualPowerLevelChanged, evaluate);
-}
-
-void MenuBarView::openWindowAndActivate(const QString& id)
-{
-    // The registry brings the window and the application to the front.
-    m_openWindow(id);
 }
 
 QString MenuBarView::shortHours(double hours)

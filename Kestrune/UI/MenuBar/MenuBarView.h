@@ -28,10 +28,8 @@ public:
     static constexpr int fixedWidth = 320;
     static constexpr int padding = 14;
 
+    // `openWindow` opens a window and brings it, and the application, to the front.
     MenuBarView(AppState& state, OpenWindow openWindow, QWidget* parent = nullptr);
-
-    // Opens the window `id` and brings it, and the application, to the front.
-    void openWindowAndActivate(const QString& id);
 
     // "残り約2時間45分", or minutes alone below an hour; hours and minutes are truncated.
     // Empty for a figure that is not a finite, non-negative number of hours.
@@ -43,8 +41,6 @@ public:
     static void makeSmall(QWidget* control);
 
 private:
-    AppState& m_state;
-    OpenWindow m_openWindow;
     QWidget* m_bannerGroup;
 };
 

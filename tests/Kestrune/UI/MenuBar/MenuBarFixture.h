@@ -50,7 +50,6 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(value.toString().toUtf8() + '\n');
     }
-    void removeAttribute(const QString& name) { QFile::remove(root + QStringLiteral("/class/power_supply/BAT0/") + name); }
 
     std::unique_ptr<MenuBarView> view;
     QStringList opened;
