@@ -1,5 +1,7 @@
 #include "Kestrune/Share/ShareManager.h"
 
+#include "tests/support/UrlRecorder.h"
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
@@ -14,17 +16,6 @@
 #include <sys/resource.h>
 
 namespace kestrune::test {
-
-// Stands in for the browser: records the links it is asked to open.
-class LinkRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 namespace {
 
@@ -65,7 +56,7 @@ TEST(ShareManagerTest, ThePostSentenceFollowsThePeriod)
 
 TEST(ShareManagerTest, PostingLeavesOnlyTheCardOnTheClipboardAndOpensTheExactTextAndLink)
 {
-    LinkRecorder browser;
+    UrlRecorder browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     auto* earlier = new QMimeData;
     earlier->setText(QStringLiteral("earlier"));
@@ -129,5 +120,3 @@ TEST(ShareManagerTest, SavingWritesTheBytesWhereChosenAndAFailedWriteKeepsTheOld
 }
 
 } // namespace kestrune::test
-
-#include "ShareManagerTest.moc"
