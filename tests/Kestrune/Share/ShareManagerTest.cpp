@@ -1,11 +1,11 @@
 #include "Kestrune/Share/ShareManager.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/UrlRecorder.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -32,12 +32,6 @@ QList<std::pair<QString, QString>> formFields(const QUrl& url)
                        QUrl::fromPercentEncoding(field.mid(equals + 1).toLatin1())});
     }
     return fields;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -96,12 +90,12 @@ TEST(ShareManagerTest, SavingWritesTheBytesWhereChosenAndAFailedWriteKeepsTheOld
     };
     ASSERT_TRUE(ShareManager::saveImage(png, SharePeriod::Week, chooser));
     EXPECT_EQ(asked, (QStringList{"Kestrune-week.png", "PNG (*.png)", "png"}));
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
 
     answer.clear(); // cancelled
     EXPECT_FALSE(ShareManager::saveImage("another card", SharePeriod::Total, chooser));
     EXPECT_EQ(asked.first(), QStringLiteral("Kestrune-total.png"));
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
 
     // The disk refuses the new bytes half way (a file size limit binds root too, unlike
     // permissions): the file the user agreed to replace stays whole, and no scrap is left.
@@ -115,7 +109,7 @@ TEST(ShareManagerTest, SavingWritesTheBytesWhereChosenAndAFailedWriteKeepsTheOld
     const bool written = ShareManager::saveImage(png + png, SharePeriod::Week, chooser);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(written);
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("chosen.png")});
 }
 
