@@ -1,24 +1,8 @@
 #include "KestruneHelper/OpsError.h"
 
-#include <QTextBoundaryFinder>
+#include "Foundation/Graphemes.h"
 
 namespace kestrune {
-
-namespace {
-// The first `count` user-perceived characters, so that a cut never splits one in half.
-QString firstCharacters(const QString& text, int count)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = 0;
-    for (int i = 0; i < count; ++i) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            return text;
-        end = next;
-    }
-    return text.left(end);
-}
-} // namespace
 
 OpsError::OpsError(Kind kind, QString text)
     : m_kind(kind)
@@ -46,7 +30,7 @@ OpsError OpsError::setpriorityFailed(std::int32_t pid, std::int32_t error)
 OpsError OpsError::commandFailed(const QString& command, std::int32_t status, const QString& output)
 {
     return OpsError(Kind::CommandFailed,
-                    command + QStringLiteral(" 失敗 (status=%1) ").arg(status) + firstCharacters(output, 120));
+                    command + QStringLiteral(" 失敗 (status=%1) ").arg(status) + Graphemes::prefix(output, 120));
 }
 
 OpsError OpsError::launchFailed(const QString& description)

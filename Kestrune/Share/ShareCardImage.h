@@ -12,7 +12,6 @@ class ShareCardImage {
 public:
     explicit ShareCardImage(QByteArray pngData);
 
-    const QByteArray& pngData() const { return m_pngData; }
     // Holds "image/png" alone, with the bytes unchanged; no file name and no other type.
     std::unique_ptr<QMimeData> mimeData() const;
 

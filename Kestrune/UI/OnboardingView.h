@@ -8,7 +8,6 @@
 
 #include <QCoro/QCoroTask>
 
-class QCheckBox;
 class QLabel;
 class QPushButton;
 class QStackedWidget;

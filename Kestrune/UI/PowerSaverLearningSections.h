@@ -7,7 +7,6 @@
 #include <memory>
 
 class QLabel;
-class QPushButton;
 class QSlider;
 class QWidget;
 

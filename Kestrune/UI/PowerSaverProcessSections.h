@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;

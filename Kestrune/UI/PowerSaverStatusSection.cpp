@@ -13,7 +13,6 @@
 #include "Kestrune/UI/Style.h"
 #include "Platform/Symbols/SystemColors.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QSignalBlocker>

@@ -278,9 +278,8 @@ QCoro::Task<> ShareView::post(AppState& state, QPointer<ShareView> view, QByteAr
     const QPointer<const QObject> alive = state.lifetime();
     const qint64 wholeMinutes = Rounding::toInteger(minutes);
     const QUrl fallback = fallbackLink(wholeMinutes, period);
-    const QString language = AppLanguage::resolvedCode() == QLatin1String("ja") ? QStringLiteral("ja") : QStringLiteral("en");
     const BackendResult<QUrl> hosted
-        = co_await state.backend().uploadShareCard(png, wholeMinutes, period.rawValue(), language);
+        = co_await state.backend().uploadShareCard(png, wholeMinutes, period.rawValue(), AppLanguage::resolvedCode());
     if (!alive)
         co_return;
     // Whatever went wrong with the upload, the post goes out with the site's link instead.

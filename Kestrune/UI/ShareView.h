@@ -17,8 +17,6 @@
 #include <functional>
 #include <optional>
 
-class QAbstractButton;
-class QLabel;
 class QProgressBar;
 class QPushButton;
 

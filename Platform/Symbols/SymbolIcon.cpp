@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
@@ -125,6 +126,13 @@ QString breezeFile(const QString& name)
     const QString root = themeFolder(fallbackTheme);
     if (root.isEmpty())
         return {};
+    // The search looks into every size folder of the theme. Under a theme without our names it
+    // would run for each symbol drawn, again and again (every row of the action log), so each
+    // answer is kept: the installed theme does not change while we run.
+    static QHash<QString, QString> found;
+    const QString key = root + u'/' + name;
+    if (const auto known = found.constFind(key); known != found.cend())
+        return *known;
     QString best;
     int bestSize = 0;
     const QDir themeDir(root);
@@ -140,6 +148,7 @@ QString breezeFile(const QString& name)
             }
         }
     }
+    found.insert(key, best);
     return best;
 }
 

@@ -1,9 +1,11 @@
 #include "Kestrune/Share/ShareManager.h"
 
+#include "tests/support/Files.h"
+#include "tests/support/UrlRecorder.h"
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -14,17 +16,6 @@
 #include <sys/resource.h>
 
 namespace kestrune::test {
-
-// Stands in for the browser: records the links it is asked to open.
-class LinkRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 namespace {
 
@@ -43,12 +34,6 @@ QList<std::pair<QString, QString>> formFields(const QUrl& url)
     return fields;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(ShareManagerTest, ThePostSentenceFollowsThePeriod)
@@ -65,7 +50,7 @@ TEST(ShareManagerTest, ThePostSentenceFollowsThePeriod)
 
 TEST(ShareManagerTest, PostingLeavesOnlyTheCardOnTheClipboardAndOpensTheExactTextAndLink)
 {
-    LinkRecorder browser;
+    UrlRecorder browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     auto* earlier = new QMimeData;
     earlier->setText(QStringLiteral("earlier"));
@@ -105,12 +90,12 @@ TEST(ShareManagerTest, SavingWritesTheBytesWhereChosenAndAFailedWriteKeepsTheOld
     };
     ASSERT_TRUE(ShareManager::saveImage(png, SharePeriod::Week, chooser));
     EXPECT_EQ(asked, (QStringList{"Kestrune-week.png", "PNG (*.png)", "png"}));
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
 
     answer.clear(); // cancelled
     EXPECT_FALSE(ShareManager::saveImage("another card", SharePeriod::Total, chooser));
     EXPECT_EQ(asked.first(), QStringLiteral("Kestrune-total.png"));
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
 
     // The disk refuses the new bytes half way (a file size limit binds root too, unlike
     // permissions): the file the user agreed to replace stays whole, and no scrap is left.
@@ -124,10 +109,8 @@ TEST(ShareManagerTest, SavingWritesTheBytesWhereChosenAndAFailedWriteKeepsTheOld
     const bool written = ShareManager::saveImage(png + png, SharePeriod::Week, chooser);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(written);
-    EXPECT_EQ(contents(target), png);
+    EXPECT_EQ(readBytes(target), png);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("chosen.png")});
 }
 
 } // namespace kestrune::test
-
-#include "ShareManagerTest.moc"

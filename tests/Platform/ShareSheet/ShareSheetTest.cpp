@@ -1,6 +1,7 @@
 #include "Platform/ShareSheet/ShareSheet.h"
 
 #include "tests/support/PrivateBus.h"
+#include "tests/support/UrlRecorder.h"
 
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
@@ -34,17 +35,6 @@ public slots:
             received.append(buffer, n);
         return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t"));
     }
-};
-
-// Records what the desktop would have opened in the default application.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
 };
 
 TEST(ShareSheetTest, TheCardGoesPrivatelyToThePortalsChooserOrElseToTheDefaultApplication)

@@ -4,6 +4,7 @@
 #include "Kestrune/UI/PageDots.h"
 #include "Platform/ServiceManagement/LoginItem.h"
 #include "tests/Kestrune/App/AppStateFixture.h"
+#include "tests/support/Files.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -12,16 +13,6 @@
 #include <QTest>
 
 namespace kestrune::test {
-
-namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 // The first-run window over the application core with the fake daemon, a fake notification
 // service and the system's service management faked; the window opener is recorded.
@@ -121,7 +112,7 @@ TEST_F(OnboardingViewTest, ReturnWalksEveryStepAndTheFinishRegistersCompletesClo
     EXPECT_TRUE(completedWhenOpened);
     EXPECT_EQ(onboarding.result(), QDialog::Accepted);
     EXPECT_EQ(state->loginItem().status(), ServiceManagement::Status::Enabled);
-    const QString entry = QString::fromUtf8(contents(state->loginItem().entryPath()));
+    const QString entry = QString::fromUtf8(readBytes(state->loginItem().entryPath()));
     EXPECT_TRUE(entry.contains(QStringLiteral("Exec=\"") + program + QStringLiteral("\" --login-item\n"))) << entry.toStdString();
 }
 
@@ -220,7 +211,7 @@ TEST_F(OnboardingViewTest, OnlyTheFinishCompletesAndItNeverUndoesOrWaitsOnTheLog
     find<QCheckBox>("launchAtLogin")->setChecked(false);
     EXPECT_FALSE(view->launchAtLogin());
     pressReturn();
-    EXPECT_EQ(contents(entry), QByteArray("[Desktop Entry]\nHidden=true\n"));
+    EXPECT_EQ(readBytes(entry), QByteArray("[Desktop Entry]\nHidden=true\n"));
     EXPECT_TRUE(state->onboardingCompleted());
     EXPECT_EQ(opened, QStringList{QStringLiteral("main")});
 

@@ -9,6 +9,7 @@
 #include "Kestrune/UI/SymbolLabel.h"
 #include "tests/Kestrune/App/AppStateFixture.h"
 #include "tests/support/Await.h"
+#include "tests/support/UrlRecorder.h"
 #include "tools/kestrune-backend/FakeBackend.h"
 
 #include <QAbstractButton>
@@ -24,17 +25,6 @@
 #include <QUrlQuery>
 
 namespace kestrune::test {
-
-// Stands in for the browser and the file manager: records the links it is asked to open.
-class OpenedLinks : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> links;
-
-public slots:
-    void open(const QUrl& url) { links << url; }
-};
 
 namespace {
 
@@ -105,7 +95,7 @@ protected:
     QPushButton* postButton() const { return find("shareToX"); }
 
     FakeBackend backend;
-    OpenedLinks browser;
+    UrlRecorder browser;
     std::unique_ptr<ShareView> view;
 };
 
@@ -197,7 +187,7 @@ TEST_F(ShareViewTest, APostUploadsTheCardAndOpensXWithTheHostedLinkOnce)
     EXPECT_TRUE(find<QProgressBar>("posting")->isVisible());
     EXPECT_TRUE(find("copy")->isEnabled()); // the rest stays usable meanwhile
     share.shareToX(); // a second tap while uploading
-    ASSERT_TRUE(waitUntil([&] { return !browser.links.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }));
     spin(50);
 
     const QList<FakeBackend::Request> uploads = backend.requests(QStringLiteral("/v1/share/card"));
@@ -206,9 +196,9 @@ TEST_F(ShareViewTest, APostUploadsTheCardAndOpensXWithTheHostedLinkOnce)
     EXPECT_EQ(uploads[0].query.value(QStringLiteral("m")), QStringLiteral("135"));
     EXPECT_EQ(uploads[0].query.value(QStringLiteral("p")), QStringLiteral("today"));
     EXPECT_EQ(uploads[0].query.value(QStringLiteral("lang")), QStringLiteral("ja"));
-    ASSERT_EQ(browser.links.size(), 1);
-    EXPECT_EQ(browser.links[0].host(), QStringLiteral("x.com"));
-    EXPECT_EQ(postedLink(browser.links[0]), QUrl(backend.url().toString() + QStringLiteral("/c/1")));
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened[0].host(), QStringLiteral("x.com"));
+    EXPECT_EQ(postedLink(browser.opened[0]), QUrl(backend.url().toString() + QStringLiteral("/c/1")));
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), png);
     EXPECT_EQ(shares(), QStringList{QStringLiteral("today")});
     EXPECT_FALSE(share.uploading());
@@ -228,13 +218,13 @@ TEST_F(ShareViewTest, AFailedUploadPostsTheSitesLinkWithThePeriodAndMinutesOfThe
     const QByteArray weekCard = *share.pngData();
     postButton()->click();
     find<QAbstractButton>("total")->click(); // while the card uploads
-    ASSERT_TRUE(waitUntil([&] { return !browser.links.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }));
 
     const FakeBackend::Request upload = backend.requests(QStringLiteral("/v1/share/card")).value(0);
     EXPECT_EQ(upload.query.value(QStringLiteral("m")), QStringLiteral("13"));
     EXPECT_EQ(upload.query.value(QStringLiteral("p")), QStringLiteral("week"));
     EXPECT_EQ(upload.body, weekCard);
-    EXPECT_EQ(postedLink(browser.links[0]), QUrl(QStringLiteral("https://kestrune.org/?m=13&p=week")));
+    EXPECT_EQ(postedLink(browser.opened[0]), QUrl(QStringLiteral("https://kestrune.org/?m=13&p=week")));
     EXPECT_EQ(shares(), QStringList{QStringLiteral("week")});
     EXPECT_EQ(titles(1), QStringList{pasteTitle});
 
@@ -246,8 +236,8 @@ TEST_F(ShareViewTest, AFailedUploadPostsTheSitesLinkWithThePeriodAndMinutesOfThe
     state->settings().setBackendURL(QStringLiteral("http://127.0.0.1:%1").arg(port));
     clock.advance(1);
     postButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return browser.links.size() == 2; }));
-    EXPECT_EQ(postedLink(browser.links[1]), QUrl(QStringLiteral("https://kestrune.org/?m=13&p=total")));
+    ASSERT_TRUE(waitUntil([&] { return browser.opened.size() == 2; }));
+    EXPECT_EQ(postedLink(browser.opened[1]), QUrl(QStringLiteral("https://kestrune.org/?m=13&p=total")));
     EXPECT_EQ(shares(), (QStringList{QStringLiteral("total"), QStringLiteral("week")}));
     EXPECT_EQ(titles(2), (QStringList{pasteTitle, pasteTitle}));
 }
@@ -258,7 +248,7 @@ TEST_F(ShareViewTest, APostOutlivesItsWindowAndALinkThatDoesNotOpenIsNotAnnounce
     backend.answerNext(QStringLiteral("/v1/share/card"), FakeBackend::Answer::serve().after(200));
     open().shareToX();
     view.reset(); // closed while the card uploads
-    ASSERT_TRUE(waitUntil([&] { return !browser.links.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }));
     EXPECT_EQ(shares(), QStringList{QStringLiteral("today")});
     EXPECT_EQ(titles(1), QStringList{pasteTitle});
 
@@ -280,13 +270,13 @@ TEST_F(ShareViewTest, APostOutlivesItsWindowAndALinkThatDoesNotOpenIsNotAnnounce
     view.reset();
     state.reset();
     spin(50);
-    EXPECT_EQ(browser.links.size(), 1);
+    EXPECT_EQ(browser.opened.size(), 1);
 }
 
 TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
 {
     QTemporaryDir files;
-    OpenedLinks desktop;
+    UrlRecorder desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
     ShareView::Options options;
     options.copiedFeedback = std::chrono::milliseconds(150);
@@ -328,8 +318,8 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
     // "その他…": with no portal on the bus the card opens in the default application, byte for
     // byte; with nothing to open it either, the share counts all the same.
     open(options).findChild<QPushButton*>(QStringLiteral("shareElsewhere"))->click();
-    ASSERT_TRUE(waitUntil([&] { return !desktop.links.isEmpty(); }));
-    QFile handed(desktop.links[0].toLocalFile());
+    ASSERT_TRUE(waitUntil([&] { return !desktop.opened.isEmpty(); }));
+    QFile handed(desktop.opened[0].toLocalFile());
     EXPECT_TRUE(handed.fileName().endsWith(QStringLiteral("/Kestrune-today.png")));
     ASSERT_TRUE(handed.open(QIODevice::ReadOnly));
     EXPECT_EQ(handed.readAll(), *view->pngData());
@@ -339,5 +329,3 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
 }
 
 } // namespace kestrune::test
-
-#include "ShareViewTest.moc"
