@@ -16,7 +16,6 @@ public:
     static BackendFailure json(QString text);
 
     const std::optional<BackendError>& backendError() const { return m_error; }
-    bool is(BackendError::Kind kind) const { return m_error && m_error->kind() == kind; }
     QString description() const;
 
     bool operator==(const BackendFailure&) const = default;

@@ -20,14 +20,17 @@ std::optional<UpdateRelease> readItem(QXmlStreamReader& xml)
         else
             xml.skipCurrentElement();
     }
-    const bool web = page.isValid() && !page.host().isEmpty()
-        && (page.scheme() == u"https" || page.scheme() == u"http");
-    if (!version || !web)
+    if (!version || !UpdateFeed::isWebAddress(page))
         return std::nullopt;
     return UpdateRelease{*version, page};
 }
 
 } // namespace
+
+bool UpdateFeed::isWebAddress(const QUrl& url)
+{
+    return url.isValid() && !url.host().isEmpty() && (url.scheme() == u"https" || url.scheme() == u"http");
+}
 
 UpdateFeed::Result UpdateFeed::newestRelease(const QByteArray& document)
 {

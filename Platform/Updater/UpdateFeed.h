@@ -41,6 +41,10 @@ public:
         QString error;
     };
 
+    // An http or https address with a host: the only kind the updater fetches or sends the
+    // user's browser to.
+    static bool isWebAddress(const QUrl& url);
+
     // The newest release of the feed. A document that is not such a feed, or one without a
     // single usable release, is an error: it never means that there is nothing newer.
     static Result newestRelease(const QByteArray& document);

@@ -30,9 +30,7 @@ Updater::Updater(Options options, UserDefaults& defaults, UpdateUserDriver& driv
     , m_driver(driver)
     , m_clock(clock)
 {
-    const QUrl& feed = m_options.feedUrl;
-    m_canCheckForUpdates = feed.isValid() && !feed.host().isEmpty()
-        && (feed.scheme() == u"https" || feed.scheme() == u"http")
+    m_canCheckForUpdates = UpdateFeed::isWebAddress(m_options.feedUrl)
         && VersionNumber::parse(m_options.currentVersion).has_value();
     m_network.setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
 }

@@ -532,11 +532,6 @@ FakeBackend::Answer FakeBackend::card(const Request& request)
 
 // Devices.
 
-QStringList FakeBackend::deviceIDs() const
-{
-    return m_devices.keys();
-}
-
 QString FakeBackend::tokenOf(const QString& deviceID) const
 {
     return m_devices.value(deviceID).token;

@@ -108,7 +108,6 @@ public:
     int answersCutShort() const { return m_answersCutShort; }
 
     // Devices and their storage.
-    QStringList deviceIDs() const;
     QString tokenOf(const QString& deviceID) const;
     // The device's token stops working; its next registration is told a new one.
     void revokeToken(const QString& deviceID);

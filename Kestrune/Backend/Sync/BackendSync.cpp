@@ -70,6 +70,18 @@ Slice<Record> takeSlice(const HistoryStore& history, Fetch<Record> fetch, const 
     return { rows, false };
 }
 
+// A time the defaults keep as seconds since 1970; nothing when it is absent or unreadable.
+std::optional<QDateTime> storedDate(const UserDefaults& defaults, const char* name)
+{
+    const double seconds = defaults.real(key(name));
+    if (!(seconds > 0))
+        return std::nullopt;
+    const QDateTime at = Epoch::fromSecondsSince1970(seconds);
+    if (!at.isValid())
+        return std::nullopt;
+    return at;
+}
+
 template <typename Record>
 void storeWatermark(UserDefaults& defaults, const char* name, const QList<Record>& records)
 {
@@ -95,23 +107,15 @@ BackendSync::BackendSync(ChargingSettings& settings, UserDefaults& defaults, Bac
     , m_savings(savings)
     , m_tracker(tracker)
     , m_clock(clock)
+    , m_lastSyncAt(storedDate(defaults, lastSyncAtKey))
 {
-    if (const double at = m_defaults.real(key(lastSyncAtKey)); at > 0) {
-        if (const QDateTime date = Epoch::fromSecondsSince1970(at); date.isValid())
-            m_lastSyncAt = date;
-    }
 }
 
 BackendSync::~BackendSync() = default;
 
 QDateTime BackendSync::watermark(const char* name, const QDateTime& now) const
 {
-    const double stored = m_defaults.real(key(name));
-    if (stored > 0) {
-        if (const QDateTime at = Epoch::fromSecondsSince1970(stored); at.isValid())
-            return at;
-    }
-    return now.addSecs(-defaultWindowSeconds);
+    return storedDate(m_defaults, name).value_or(now.addSecs(-defaultWindowSeconds));
 }
 
 bool BackendSync::restoreStillPossible() const

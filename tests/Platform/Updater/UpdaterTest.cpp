@@ -4,15 +4,15 @@
 #include "Platform/Updater/Updater.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/ManualClock.h"
+#include "tools/kestrune-backend/FakeBackend.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace kestrune;
 using namespace kestrune::test;
+using Answer = FakeBackend::Answer;
 
 namespace {
 
@@ -27,44 +27,6 @@ QByteArray item(const QByteArray& version, const QByteArray& link)
     return "<item><title>Kestrune " + version + "</title><link>" + link + "</link><kestrune:version>" + version
         + "</kestrune:version><description>Fixes &amp; more</description></item>";
 }
-
-// A web server on 127.0.0.1 that answers each path with a fixed status and body, or, for a
-// path it is told to keep silent on, takes the request and never answers.
-class FakeFeedServer : public QObject {
-public:
-    QHash<QByteArray, std::pair<int, QByteArray>> answers;
-    QByteArrayList silentPaths;
-    int requests = 0;
-
-    FakeFeedServer()
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* socket = m_server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        });
-    }
-    QUrl url(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path)); }
-
-private:
-    void serve(QTcpSocket* socket)
-    {
-        m_pending[socket] += socket->readAll();
-        if (!m_pending[socket].contains("\r\n\r\n"))
-            return;
-        ++requests;
-        const QByteArray path = m_pending.take(socket).split(' ').value(1);
-        if (silentPaths.contains(path))
-            return;
-        const auto [status, body] = answers.value(path, {404, "not here"});
-        socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size())
-                      + "\r\nConnection: close\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-};
 
 // Writes down what the user would have been shown.
 class RecordingDriver final : public UpdateUserDriver {
@@ -114,10 +76,13 @@ TEST(UpdateFeed, TakesTheNewestReleaseWithAWebPageAndRefusesWhatIsNoFeed)
 
 class UpdaterTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(server.listen()); }
+
     std::unique_ptr<Updater> updater(const QString& path, const QString& version = "0.9.9", int timeoutMs = 5000)
     {
-        return std::make_unique<Updater>(Updater::Options{server.url(path), version, std::chrono::milliseconds(timeoutMs)},
-                                         defaults, driver, clock);
+        const Updater::Options options{server.url().resolved(QUrl(path)), version,
+                                       std::chrono::milliseconds(timeoutMs)};
+        return std::make_unique<Updater>(options, defaults, driver, clock);
     }
     // Runs one check to its end and returns the one thing it showed.
     QString check(Updater& u)
@@ -129,7 +94,8 @@ protected:
         return driver.shown.size() == before + 1 ? driver.shown.last() : QStringLiteral("(nothing or too much)");
     }
 
-    FakeFeedServer server;
+    // Serves the scripted paths; any other is answered 404.
+    FakeBackend server;
     QTemporaryDir folder;
     UserDefaults defaults{folder.filePath("defaults.json")};
     RecordingDriver driver;
@@ -138,14 +104,15 @@ protected:
 
 TEST_F(UpdaterTest, ShowsANewerReleaseOrThatThisOneIsCurrentAndRemembersWhen)
 {
-    server.answers["/appcast.xml"] = {200, feed(item("0.10.0", "https://kestrune.org/r/0.10.0"))};
+    const QByteArray releases = feed(item("0.10.0", "https://kestrune.org/r/0.10.0"));
+    server.answerAlways("/appcast.xml", Answer::raw(200, releases));
     auto older = updater("/appcast.xml", "0.9.9");
     EXPECT_FALSE(older->lastUpdateCheckDate());
 
     older->checkForUpdates();
     older->checkForUpdates(); // a second press while the check runs starts nothing
     ASSERT_TRUE(waitUntil([&] { return older->canCheckForUpdates(); }));
-    EXPECT_EQ(server.requests, 1);
+    EXPECT_EQ(server.requests().size(), 1);
     EXPECT_EQ(driver.shown, QStringList{"available 0.10.0 at https://kestrune.org/r/0.10.0 over 0.9.9"});
     EXPECT_EQ(older->lastUpdateCheckDate(), clock.now());
 
@@ -158,8 +125,8 @@ TEST_F(UpdaterTest, ShowsANewerReleaseOrThatThisOneIsCurrentAndRemembersWhen)
 
 TEST_F(UpdaterTest, AFeedThatCannotBeHadIsAnErrorNeverUpToDate)
 {
-    server.answers["/malformed.xml"] = {200, "<rss version=\"2.0\"><channel><item>"};
-    server.silentPaths << "/silent.xml";
+    server.answerAlways("/malformed.xml", Answer::raw(200, "<rss version=\"2.0\"><channel><item>"));
+    server.answerAlways("/silent.xml", Answer::hold());
     EXPECT_EQ(check(*updater("/malformed.xml")), "error アップデート情報の形式が正しくありません");
     EXPECT_EQ(check(*updater("/missing.xml")), "error アップデート情報を取得できませんでした(HTTP 404)");
     EXPECT_EQ(check(*updater("/silent.xml", "0.9.9", 200)), "error アップデートサーバーが時間内に応答しませんでした");
@@ -171,7 +138,7 @@ TEST_F(UpdaterTest, AFeedThatCannotBeHadIsAnErrorNeverUpToDate)
     // An updater that goes away mid-check shows nothing later.
     auto leaving = updater("/silent.xml", "0.9.9", 100);
     leaving->checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return server.requests == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 4; }));
     leaving.reset();
     spin(200);
     EXPECT_EQ(driver.shown.size(), 4);
