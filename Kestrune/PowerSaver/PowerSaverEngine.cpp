@@ -40,7 +40,6 @@ constexpr double drainFloorW = 1.5;
 constexpr double minRequiredHours = 0.1;
 constexpr double shortestReportedSessionMinutes = 20;
 constexpr qint64 quickUndoMs = 120'000;
-constexpr float userDimMargin = 0.06f;
 constexpr qint64 minimumActionMs = 180'000;
 constexpr qint64 sampleSpacingMs = 90'000;
 constexpr double levelOneSampleDrainW = 4.0;
@@ -413,10 +412,7 @@ void PowerSaverEngine::checkUserDimOverride()
 {
     const bool dimmed = m_activeActionKeys.contains(QLatin1String(PowerActionKeys::dim70))
         || m_activeActionKeys.contains(QLatin1String(PowerActionKeys::dim50));
-    if (!dimmed || !m_display.lastSetBrightness)
-        return;
-    const std::optional<float> current = m_display.currentBrightness();
-    if (!current || !(*current > *m_display.lastSetBrightness + userDimMargin))
+    if (!dimmed || !m_display.userRaisedBrightness())
         return;
     // One override a session is acted on.
     if (m_userDimOverride)
