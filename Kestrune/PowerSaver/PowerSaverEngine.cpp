@@ -204,7 +204,7 @@ QCoro::Task<> PowerSaverEngine::tickOnBattery(BatterySnapshot snapshot, QDateTim
     accrueLedger(now);
 
     QPointer<PowerSaverEngine> self(this);
-    co_await sampleIfNeeded(snapshot, now);
+    co_await sampleIfNeeded(now);
     if (!self)
         co_return;
     co_await applyPolicy(snapshot, tier, now);
@@ -657,7 +657,7 @@ void PowerSaverEngine::accrueLedger(const QDateTime& now)
     m_lastLedgerAt = now;
 }
 
-QCoro::Task<> PowerSaverEngine::sampleIfNeeded(BatterySnapshot, QDateTime now)
+QCoro::Task<> PowerSaverEngine::sampleIfNeeded(QDateTime now)
 {
     if (m_level < 1 || !m_helper.isConnected() || m_lastSampleAt.msecsTo(now) < sampleSpacingMs)
         co_return;

@@ -167,7 +167,7 @@ private:
     void saveLifetimeTotals();
     void checkMilestones(const QDateTime& now);
     void accrueLedger(const QDateTime& now);
-    QCoro::Task<> sampleIfNeeded(BatterySnapshot snapshot, QDateTime now);
+    QCoro::Task<> sampleIfNeeded(QDateTime now);
 
     // Choosing, applying and removing actions.
     double computeDeficit(const BatterySnapshot& snapshot, int tier,
