@@ -124,6 +124,13 @@ void PowerSaverEngine::log(const QString& action, const QString& detail)
     m_history->save(record);
 }
 
+void PowerSaverEngine::forgetThrottled(qint64 pid)
+{
+    ThrottledProcessMap throttled = m_throttledProcesses;
+    throttled.remove(pid);
+    setThrottledProcesses(throttled);
+}
+
 void PowerSaverEngine::dropActionKey(const QString& key)
 {
     ActionKeySet keys = m_activeActionKeys;
@@ -253,9 +260,7 @@ QCoro::Task<> PowerSaverEngine::appActivated(QString name)
             co_return;
         if (!succeeded(result))
             continue;
-        ThrottledProcessMap throttled = m_throttledProcesses;
-        throttled.remove(pid);
-        setThrottledProcesses(throttled);
+        forgetThrottled(pid);
         log(QStringLiteral("unthrottle"), Localized::fmt("%@ (前面化のため解除)", processName));
     }
 
@@ -888,9 +893,7 @@ QCoro::Task<> PowerSaverEngine::removeAction(QString key, QString reason)
                 co_return;
             // A process whose release failed stays listed, for the user to release.
             if (succeeded(result)) {
-                ThrottledProcessMap throttled = m_throttledProcesses;
-                throttled.remove(it.key());
-                setThrottledProcesses(throttled);
+                forgetThrottled(it.key());
             }
         }
     }
@@ -915,9 +918,7 @@ QCoro::Task<> PowerSaverEngine::unthrottle(qint64 pid)
     m_releasing.remove(pid);
 
     if (succeeded(result)) {
-        ThrottledProcessMap throttled = m_throttledProcesses;
-        throttled.remove(pid);
-        setThrottledProcesses(throttled);
+        forgetThrottled(pid);
     }
     const QString key = PowerActionKeys::throttleKey(name);
     if (!m_throttledProcesses.values().contains(name))
