@@ -153,10 +153,7 @@ void PowerSaverOps::releaseUnrecorded(std::int32_t pid)
 
 QSet<std::int32_t> PowerSaverOps::throttledPIDs() const
 {
-    QSet<std::int32_t> pids;
-    for (auto it = m_throttled.begin(); it != m_throttled.end(); ++it)
-        pids.insert(it.key());
-    return pids;
+    return QSet<std::int32_t>(m_throttled.keyBegin(), m_throttled.keyEnd());
 }
 
 QString PowerSaverOps::runCommand(const QString& path, const QStringList& arguments)

@@ -61,6 +61,14 @@ std::optional<float> DisplayControl::currentBrightness() const
     return value;
 }
 
+bool DisplayControl::userRaisedBrightness() const
+{
+    if (!lastSetBrightness)
+        return false;
+    const auto current = currentBrightness();
+    return current && *lastSetBrightness + userRaiseMargin < *current;
+}
+
 bool DisplayControl::applyBrightnessCap(float cap)
 {
     const auto current = currentBrightness();
@@ -80,9 +88,7 @@ bool DisplayControl::applyBrightnessCap(float cap)
 void DisplayControl::restoreBrightness()
 {
     if (savedBrightness) {
-        const auto current = lastSetBrightness ? currentBrightness() : std::nullopt;
-        const bool userRaised = current && *lastSetBrightness + userRaiseMargin < *current;
-        if (!userRaised && setBrightnessFn)
+        if (!userRaisedBrightness() && setBrightnessFn)
             setBrightnessFn(mainDisplayID, clampedBrightness(*savedBrightness));
     }
     savedBrightness.reset();

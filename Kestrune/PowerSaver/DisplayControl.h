@@ -51,6 +51,8 @@ public:
 
     // The main display's brightness, when it can be read.
     std::optional<float> currentBrightness() const;
+    // Whether the user has raised the brightness clearly above what this class last set.
+    bool userRaisedBrightness() const;
 };
 
 } // namespace kestrune

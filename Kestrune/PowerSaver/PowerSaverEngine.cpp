@@ -40,7 +40,6 @@ constexpr double drainFloorW = 1.5;
 constexpr double minRequiredHours = 0.1;
 constexpr double shortestReportedSessionMinutes = 20;
 constexpr qint64 quickUndoMs = 120'000;
-constexpr float userDimMargin = 0.06f;
 constexpr qint64 minimumActionMs = 180'000;
 constexpr qint64 sampleSpacingMs = 90'000;
 constexpr double levelOneSampleDrainW = 4.0;
@@ -125,6 +124,13 @@ void PowerSaverEngine::log(const QString& action, const QString& detail)
     m_history->save(record);
 }
 
+void PowerSaverEngine::forgetThrottled(qint64 pid)
+{
+    ThrottledProcessMap throttled = m_throttledProcesses;
+    throttled.remove(pid);
+    setThrottledProcesses(throttled);
+}
+
 void PowerSaverEngine::dropActionKey(const QString& key)
 {
     ActionKeySet keys = m_activeActionKeys;
@@ -205,7 +211,7 @@ QCoro::Task<> PowerSaverEngine::tickOnBattery(BatterySnapshot snapshot, QDateTim
     accrueLedger(now);
 
     QPointer<PowerSaverEngine> self(this);
-    co_await sampleIfNeeded(snapshot, now);
+    co_await sampleIfNeeded(now);
     if (!self)
         co_return;
     co_await applyPolicy(snapshot, tier, now);
@@ -254,9 +260,7 @@ QCoro::Task<> PowerSaverEngine::appActivated(QString name)
             co_return;
         if (!succeeded(result))
             continue;
-        ThrottledProcessMap throttled = m_throttledProcesses;
-        throttled.remove(pid);
-        setThrottledProcesses(throttled);
+        forgetThrottled(pid);
         log(QStringLiteral("unthrottle"), Localized::fmt("%@ (前面化のため解除)", processName));
     }
 
@@ -413,10 +417,7 @@ void PowerSaverEngine::checkUserDimOverride()
 {
     const bool dimmed = m_activeActionKeys.contains(QLatin1String(PowerActionKeys::dim70))
         || m_activeActionKeys.contains(QLatin1String(PowerActionKeys::dim50));
-    if (!dimmed || !m_display.lastSetBrightness)
-        return;
-    const std::optional<float> current = m_display.currentBrightness();
-    if (!current || !(*current > *m_display.lastSetBrightness + userDimMargin))
+    if (!dimmed || !m_display.userRaisedBrightness())
         return;
     // One override a session is acted on.
     if (m_userDimOverride)
@@ -661,7 +662,7 @@ void PowerSaverEngine::accrueLedger(const QDateTime& now)
     m_lastLedgerAt = now;
 }
 
-QCoro::Task<> PowerSaverEngine::sampleIfNeeded(BatterySnapshot, QDateTime now)
+QCoro::Task<> PowerSaverEngine::sampleIfNeeded(QDateTime now)
 {
     if (m_level < 1 || !m_helper.isConnected() || m_lastSampleAt.msecsTo(now) < sampleSpacingMs)
         co_return;
@@ -892,9 +893,7 @@ QCoro::Task<> PowerSaverEngine::removeAction(QString key, QString reason)
                 co_return;
             // A process whose release failed stays listed, for the user to release.
             if (succeeded(result)) {
-                ThrottledProcessMap throttled = m_throttledProcesses;
-                throttled.remove(it.key());
-                setThrottledProcesses(throttled);
+                forgetThrottled(it.key());
             }
         }
     }
@@ -919,9 +918,7 @@ QCoro::Task<> PowerSaverEngine::unthrottle(qint64 pid)
     m_releasing.remove(pid);
 
     if (succeeded(result)) {
-        ThrottledProcessMap throttled = m_throttledProcesses;
-        throttled.remove(pid);
-        setThrottledProcesses(throttled);
+        forgetThrottled(pid);
     }
     const QString key = PowerActionKeys::throttleKey(name);
     if (!m_throttledProcesses.values().contains(name))

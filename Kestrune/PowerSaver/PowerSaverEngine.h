@@ -167,7 +167,7 @@ private:
     void saveLifetimeTotals();
     void checkMilestones(const QDateTime& now);
     void accrueLedger(const QDateTime& now);
-    QCoro::Task<> sampleIfNeeded(BatterySnapshot snapshot, QDateTime now);
+    QCoro::Task<> sampleIfNeeded(QDateTime now);
 
     // Choosing, applying and removing actions.
     double computeDeficit(const BatterySnapshot& snapshot, int tier,
@@ -193,6 +193,8 @@ private:
     // One line of the action log; nothing without a history store.
     void log(const QString& action, const QString& detail);
     void dropActionKey(const QString& key);
+    // A process is no longer listed as throttled by us.
+    void forgetThrottled(qint64 pid);
 
     // Observers hear only of a real change.
     template <typename T>

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kestrune {
 
@@ -240,13 +241,18 @@ QList<ProcessEnergyTracker::Candidate> ProcessEnergyTracker::throttleCandidates(
         return candidates;
     const double threshold = std::max(minImpact, shareOfTotal * totalImpact(m_latestProcesses));
     const QDateTime now = m_clock.now();
-    const QSet<qint64> applicationProcesses = protectedProcesses(now);
+    // Walking the process table is the dear part, and most samples leave no process that
+    // passes the other tests: it is walked only for the first one that does.
+    std::optional<QSet<qint64>> applicationProcesses;
     for (const ProcessPowerSample& process : m_latestProcesses) {
         if (candidates.size() >= maxCount)
             break;
         if (process.pid < firstThrottleablePid || !(process.energyImpact >= threshold)
-            || !m_consecutiveHighNames.contains(process.name) || isProtected(process.name, exclusions, now)
-            || applicationProcesses.contains(process.pid))
+            || !m_consecutiveHighNames.contains(process.name) || isProtected(process.name, exclusions, now))
+            continue;
+        if (!applicationProcesses)
+            applicationProcesses = protectedProcesses(now);
+        if (applicationProcesses->contains(process.pid))
             continue;
         candidates << Candidate{process.pid, process.name, process.energyImpact};
     }

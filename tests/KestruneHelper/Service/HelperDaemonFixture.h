@@ -5,6 +5,7 @@
 #include "Shared/HelperProtocol.h"
 #include "Shared/SMCChargingState.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 #include "tests/support/HelperDaemonProcess.h"
 #include "tests/support/PrivateBus.h"
 #include "tools/kestrune-sim/SimTree.h"
@@ -70,16 +71,8 @@ protected:
 
     QString battery() const { return SimTree::batteryPath(machine.path()); }
     QString attribute(const QString& name) const { return PowerSupplyTree::read(battery(), name).value_or("?"); }
-    QString stateFile(const QString& name) const
-    {
-        QFile file(SimTree::statePath(machine.path(), name));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString("?");
-    }
-    QString profile() const
-    {
-        QFile file(SimTree::platformProfilePath(machine.path()));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString("?");
-    }
+    QString stateFile(const QString& name) const { return readTrimmed(SimTree::statePath(machine.path(), name)); }
+    QString profile() const { return readTrimmed(SimTree::platformProfilePath(machine.path())); }
 
     PrivateBus bus;
     QTemporaryDir machine;

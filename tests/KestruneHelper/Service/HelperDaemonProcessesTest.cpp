@@ -23,8 +23,7 @@ bool canSwitchUsers()
 
 QString commandOf(qint64 pid)
 {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    return comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll()).trimmed() : QString();
+    return readTrimmed(QStringLiteral("/proc/%1/comm").arg(pid));
 }
 
 // A `sleep` of another user at a given nice value, ended with the test: setpriv switches the

@@ -1,4 +1,5 @@
 #include "KestruneHelper/PowerMetricsSampler.h"
+#include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
 
@@ -37,12 +38,7 @@ protected:
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
     }
-    QString file(const QString& path) const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString("?");
-    }
-    QString profile() const { return file(SimTree::platformProfilePath(root.path())); }
+    QString profile() const { return readTrimmed(SimTree::platformProfilePath(root.path())); }
     void writeFile(const QString& path, const QString& text)
     {
         QFile f(path);
@@ -104,16 +100,16 @@ TEST_F(StandInToolsTest, MdutilAndTmutilResumeOnlyWhatTheyPaused)
     const QString indexing = SimTree::statePath(root.path(), "indexing");
     const QString backups = SimTree::statePath(root.path(), "backups");
     EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 0);
-    EXPECT_EQ(file(indexing), "off");
+    EXPECT_EQ(readTrimmed(indexing), "off");
     EXPECT_EQ(run("mdutil", {"-a", "-i", "on"}).status, 0);
-    EXPECT_EQ(file(indexing), "on");
+    EXPECT_EQ(readTrimmed(indexing), "on");
     EXPECT_EQ(run("mdutil", {"-i", "off"}).status, 64);
 
     EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
     EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
-    EXPECT_EQ(file(backups), "disabled");
+    EXPECT_EQ(readTrimmed(backups), "disabled");
     EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
-    EXPECT_EQ(file(backups), "enabled");
+    EXPECT_EQ(readTrimmed(backups), "enabled");
     EXPECT_EQ(run("tmutil", {"stop"}).status, 64);
 
     // Jobs the administrator had stopped stay stopped through a pause and its resume.
@@ -123,15 +119,15 @@ TEST_F(StandInToolsTest, MdutilAndTmutilResumeOnlyWhatTheyPaused)
     EXPECT_EQ(run("tmutil", {"disable"}).status, 0);
     EXPECT_EQ(run("mdutil", {"-a", "-i", "on"}).status, 0);
     EXPECT_EQ(run("tmutil", {"enable"}).status, 0);
-    EXPECT_EQ(file(indexing), "off");
-    EXPECT_EQ(file(backups), "disabled");
+    EXPECT_EQ(readTrimmed(indexing), "off");
+    EXPECT_EQ(readTrimmed(backups), "disabled");
 
     // A pause that cannot note what it stops stops nothing: a job stopped without its note
     // would stay stopped for good.
     writeFile(indexing, "on");
     ASSERT_TRUE(QDir().mkpath(SimTree::statePath(root.path(), "mdutil.paused")));
     EXPECT_EQ(run("mdutil", {"-a", "-i", "off"}).status, 1);
-    EXPECT_EQ(file(indexing), "on");
+    EXPECT_EQ(readTrimmed(indexing), "on");
 }
 
 TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaemonReads)
