@@ -143,10 +143,6 @@ void AppState::start()
         return;
     m_started = true;
 
-    // The desktop's notification service asks the user nothing: being on the bus is the
-    // permission. The question keeps its place; its answer changes nothing.
-    if (m_onboardingCompleted)
-        m_notifier->authorizationStatus();
     m_helper->refreshStatus();
     m_adaptive->refreshPrediction(m_clock.now());
     if (m_history)

@@ -26,10 +26,9 @@ void AppDelegate::applicationDidBecomeActive()
     QTimer::singleShot(0, &m_state, [&state = m_state] { state.reconnectHelperIfNeeded(); });
 }
 
-bool AppDelegate::applicationShouldHandleReopen()
+void AppDelegate::applicationShouldHandleReopen()
 {
     m_state.requestWindow();
-    return true;
 }
 
 void AppDelegate::applicationWillTerminate()

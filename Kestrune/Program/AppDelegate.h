@@ -18,7 +18,7 @@ public:
     // A reconnection to the helper in the background, if it is not connected.
     void applicationDidBecomeActive();
     // The user launched the program again: one more window request.
-    bool applicationShouldHandleReopen();
+    void applicationShouldHandleReopen();
     // Gives charging and power saving back to the system, then the display's brightness and
     // the keyboard's backlight; returns when done (or when the helper did not answer in time).
     void applicationWillTerminate();

@@ -38,7 +38,6 @@ public:
     // A value of another type than expected is left as it is.
     static void repairStatusItemDefaults(UserDefaults& defaults);
 
-    AppDelegate& delegate() { return m_appDelegate; }
     AppState& state() const { return m_state; }
     WindowRegistry& windows() { return m_windows; }
     MenuBarExtra& menuBar() const { return *m_menuBar; }

@@ -4,7 +4,6 @@
 #include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "Kestrune/Storage/HistoryStore.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -96,12 +95,3 @@ void buildAndEncodeOneBatch(benchmark::State& bench)
 } // namespace
 
 BENCHMARK(buildAndEncodeOneBatch)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -21,7 +21,6 @@
 #include "tests/support/PrivateBus.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -121,12 +120,3 @@ void BM_ApplyLowPowerMode(benchmark::State& state)
 BENCHMARK(BM_ApplyLowPowerMode)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

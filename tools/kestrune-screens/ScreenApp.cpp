@@ -5,12 +5,10 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/Storage/HistoryStore.h"
-#include "Platform/Network/FakeNetworkPathMonitor.h"
 #include "Platform/Notifications/FreedesktopNotifications.h"
-#include "Platform/Workspace/FakeWorkspace.h"
+#include "tests/support/TestAppContext.h"
 
 #include <QDBusConnectionInterface>
-#include <QDir>
 
 namespace kestrune {
 
@@ -39,7 +37,6 @@ const QString noBus = QStringLiteral("kestrune-screens-no-bus");
 
 ScreenApp::ScreenApp(Options options)
 {
-    const QDir dir(m_folder.path());
     // The notification service is "there" when its name is owned on the session bus; the
     // screens own it themselves where the bus has no such service, and let it go afterwards.
     QDBusConnection session = QDBusConnection::sessionBus();
@@ -47,19 +44,10 @@ ScreenApp::ScreenApp(Options options)
     if (options.notifications && session.isConnected() && !session.interface()->isServiceRegistered(service))
         m_ownsNotifications = session.registerService(service);
 
-    AppContext context;
-    context.helperBus = context.systemBus = QDBusConnection(noBus);
-    context.sessionBus = options.notifications ? session : QDBusConnection(noBus);
-    context.sysfsRoot = dir.filePath(QStringLiteral("sys"));
-    context.defaultsPath = dir.filePath(QStringLiteral("defaults.json"));
-    context.historyPath = dir.filePath(QStringLiteral("History.store"));
-    context.workspace = std::make_shared<FakeWorkspace>();
+    AppContext context = test::testAppContext(m_folder.path(), QDBusConnection(noBus), Clock::system());
+    if (options.notifications)
+        context.sessionBus = session;
     context.services = std::make_shared<FixedServices>(options.daemonStatus);
-    context.networkPath = std::make_unique<FakeNetworkPathMonitor>();
-    context.backend.systemInfo = SystemInfo(QDBusConnection(noBus), dir.path());
-    context.updater.feedUrl = QUrl();
-    context.loginItem = LoginItem::Options{dir.filePath(QStringLiteral("autostart")), {},
-                                           dir.filePath(QStringLiteral("kestrune"))};
     {
         UserDefaults defaults(context.defaultsPath);
         defaults.set(QStringLiteral("backendEnabled"), !options.backend.isEmpty());

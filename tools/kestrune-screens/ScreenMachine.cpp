@@ -1,37 +1,13 @@
 #include "tools/kestrune-screens/ScreenMachine.h"
 
 #include "Shared/HelperProtocol.h"
+#include "tests/support/EventLoop.h"
 #include "tools/kestrune-sim/SimTree.h"
 
-#include <QCoreApplication>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
 #include <QTextStream>
 
 namespace kestrune {
-
-namespace {
-
-const QString connectionName = QStringLiteral("kestrune-screens");
-
-void stop(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000))
-        process.kill();
-    process.waitForFinished(1000);
-}
-
-} // namespace
-
-ScreenMachine::~ScreenMachine()
-{
-    stop(m_daemon);
-    QDBusConnection::disconnectFromBus(connectionName);
-    stop(m_busDaemon);
-}
 
 bool ScreenMachine::setUp(int capacityPercent)
 {
@@ -46,40 +22,17 @@ bool ScreenMachine::setUp(int capacityPercent)
     m_model = std::make_unique<BatteryModel>(root());
 
     // A bus of our own: nothing of the desktop's is touched.
-    m_busDaemon.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!m_busDaemon.waitForReadyRead(5000)) {
+    if (!m_bus.isRunning()) {
         err << "kestrune-screens: cannot start dbus-daemon" << Qt::endl;
         return false;
     }
-    m_address = QString::fromUtf8(m_busDaemon.readLine()).trimmed();
-    if (!bus().isConnected()) {
-        err << "kestrune-screens: cannot connect to " << m_address << Qt::endl;
+    m_appBus = m_bus.connect(QStringLiteral("kestrune-screens"));
+    if (!m_daemon.start(m_bus, root())) {
+        err << "kestrune-screens: the helper daemon " << test::HelperDaemonProcess::program() << " did not start"
+            << Qt::endl;
         return false;
     }
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KESTRUNE_BUS"), m_address);
-    environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), root());
-    m_daemon.setProcessEnvironment(environment);
-    m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_daemon.start(daemonProgram(), {});
-    const bool listening = waitUntil([this] {
-        return bus().interface()->isServiceRegistered(QString::fromLatin1(HelperProtocol::label)).value();
-    });
-    if (!listening)
-        err << "kestrune-screens: the helper daemon " << daemonProgram() << " did not start" << Qt::endl;
-    return listening && step(1);
-}
-
-QDBusConnection ScreenMachine::bus() const
-{
-    return QDBusConnection::connectToBus(m_address, connectionName);
-}
-
-QString ScreenMachine::daemonProgram() const
-{
-    return QStringLiteral(KESTRUNE_HELPER_PROGRAM);
+    return step(1);
 }
 
 bool ScreenMachine::step(double seconds)
@@ -93,19 +46,10 @@ bool ScreenMachine::step(double seconds)
 
 void ScreenMachine::stopDaemon()
 {
-    stop(m_daemon);
-    waitUntil([this] { return !bus().interface()->isServiceRegistered(QString::fromLatin1(HelperProtocol::label)).value(); });
-}
-
-bool ScreenMachine::waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
+    m_daemon.stop();
+    test::waitUntil(
+        [this] { return !m_appBus.interface()->isServiceRegistered(QString::fromLatin1(HelperProtocol::label)).value(); },
+        10000);
 }
 
 } // namespace kestrune

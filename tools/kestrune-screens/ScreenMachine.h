@@ -1,13 +1,13 @@
 #pragma once
 
+#include "tests/support/HelperDaemonProcess.h"
+#include "tests/support/PrivateBus.h"
 #include "tools/kestrune-sim/BatteryModel.h"
 
 #include <QDBusConnection>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <functional>
 #include <memory>
 
 namespace kestrune {
@@ -17,36 +17,26 @@ namespace kestrune {
 // battery model advances only when asked, so every screen shows the same figures.
 class ScreenMachine {
 public:
-    ScreenMachine() = default;
-    ~ScreenMachine();
-
-    ScreenMachine(const ScreenMachine&) = delete;
-    ScreenMachine& operator=(const ScreenMachine&) = delete;
-
-    // Lays out the tree at `capacityPercent` on AC and starts the bus and the daemon. False,
+    // Lays out the tree at `capacityPercent` on AC and starts the daemon on the bus. False,
     // with the reason on standard error, when a piece cannot be set up.
     bool setUp(int capacityPercent);
 
     // The folder the application's files go in; its sysfs tree is "sys" in it.
     QString folder() const { return m_dir.path(); }
     QString root() const { return m_dir.filePath(QStringLiteral("sys")); }
-    QDBusConnection bus() const;
-    QString daemonProgram() const;
+    // The application's connection to the machine's bus.
+    QDBusConnection bus() const { return m_appBus; }
 
-    BatteryModel& model() { return *m_model; }
     // The battery `seconds` later.
     bool step(double seconds);
     // The daemon leaves the bus, as on a machine where it is not installed.
     void stopDaemon();
 
-    // Runs the event loop until `done` holds, for at most `timeoutMs`; whether it held.
-    static bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
-
 private:
     QTemporaryDir m_dir;
-    QProcess m_busDaemon;
-    QProcess m_daemon;
-    QString m_address;
+    test::PrivateBus m_bus;
+    test::HelperDaemonProcess m_daemon;
+    QDBusConnection m_appBus{QString()};
     std::unique_ptr<BatteryModel> m_model;
 };
 

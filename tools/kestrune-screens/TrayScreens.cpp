@@ -11,7 +11,7 @@
 #include "Kestrune/UI/MenuBar/MenuBarLabel.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
 #include "Platform/ServiceManagement/BusServiceManagement.h"
-#include "Shared/HelperProtocol.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TestAppContext.h"
 #include "tools/kestrune-screens/ScreenMachine.h"
 
@@ -44,11 +44,10 @@ std::unique_ptr<AppState> launch(ScreenMachine& machine, bool installed)
     defaults.synchronize();
 
     AppContext context = test::testAppContext(machine.folder(), machine.bus(), Clock::system());
-    BusServiceManagement::Options services;
-    services.systemBus = false;
-    services.label = QString::fromLatin1(HelperProtocol::label);
-    services.program = installed ? machine.daemonProgram() : dir.filePath(QStringLiteral("not-installed/kestrune-helper"));
-    services.activationDirectory = dir.filePath(QStringLiteral("services"));
+    BusServiceManagement::Options services
+        = test::HelperDaemonProcess::serviceOptions(dir.filePath(QStringLiteral("services")));
+    if (!installed)
+        services.program = dir.filePath(QStringLiteral("not-installed/kestrune-helper"));
     context.services = std::make_shared<BusServiceManagement>(context.helperBus, services);
     // Readings only when the screens ask for them.
     context.monitorIntervalSeconds = 3600;
@@ -97,7 +96,7 @@ bool writeState(const ScreenFolder& folder, const QString& name, AppState& state
 void readAndSettle(AppState& state)
 {
     state.monitor().refresh();
-    ScreenMachine::waitUntil([] { return false; }, 300);
+    test::spin(300);
 }
 
 bool failed(const char* what)
@@ -120,7 +119,7 @@ bool trayScreens(const ScreenFolder& folder)
 
         // Holding at the limit on AC: the controller has stopped the charge, and the battery
         // model shows the adapter feeding the machine alone.
-        if (!ScreenMachine::waitUntil([&] { return state->controller().isHolding(); }))
+        if (!test::waitUntil([&] { return state->controller().isHolding(); }, 10000))
             return failed("the controller does not hold the charge at the limit");
         machine.step(60);
         readAndSettle(*state);
@@ -134,9 +133,9 @@ bool trayScreens(const ScreenFolder& folder)
         BatteryModel::setLoad(machine.root(), 24);
         machine.step(60);
         readAndSettle(*state);
-        if (!ScreenMachine::waitUntil([&] {
+        if (!test::waitUntil([&] {
                 return state->powerSaver().level() >= 2 && !state->tracker().latestProcesses().isEmpty();
-            }))
+            }, 10000))
             return failed("the autopilot does not take up the load");
         machine.step(60);
         readAndSettle(*state);
@@ -151,7 +150,7 @@ bool trayScreens(const ScreenFolder& folder)
     machine.step(600);
     std::unique_ptr<AppState> state = launch(machine, false);
     state->start();
-    if (!ScreenMachine::waitUntil([&] { return state->helper().status() == HelperClient::Status::NotFound; }))
+    if (!test::waitUntil([&] { return state->helper().status() == HelperClient::Status::NotFound; }, 10000))
         return failed("the helper's absence is not noticed");
     readAndSettle(*state);
     ok &= writeState(folder, QStringLiteral("tray-3-no-helper"), *state);
