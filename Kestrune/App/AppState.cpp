@@ -143,6 +143,9 @@ void AppState::start()
         return;
     m_started = true;
 
+    // Before onboarding ends, its notifications step asks instead.
+    if (m_onboardingCompleted)
+        m_notifier->requestAuthorization();
     m_helper->refreshStatus();
     m_adaptive->refreshPrediction(m_clock.now());
     if (m_history)
