@@ -422,6 +422,19 @@ QList<Record> HistoryStore::fetchAfter(const QDateTime& since, int limit) const
         .value_or(QList<Record>());
 }
 
+template <typename Record>
+qint64 HistoryStore::countAfter(const QDateTime& since, int limit) const
+{
+    if (limit <= 0)
+        return 0;
+    QSqlQuery query(m_db);
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 WHERE timestamp > ? LIMIT ?)")
+                            .arg(QLatin1String(Table<Record>::name));
+    if (!run(query, sql, { toStored(since), limit }) || !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
 QList<BatterySample> HistoryStore::samples(const QDateTime& since) const
 {
     // The newest rows, so that a chart of the last month reaches up to now; handed out
@@ -480,6 +493,16 @@ QList<PowerActionRecord> HistoryStore::powerActions(const QDateTime& since, int 
 QList<ActionOutcomeRecord> HistoryStore::actionOutcomes(const QDateTime& since, int limit) const
 {
     return fetchAfter<ActionOutcomeRecord>(since, limit);
+}
+
+qint64 HistoryStore::sampleCount(const QDateTime& since, int limit) const
+{
+    return countAfter<BatterySample>(since, limit);
+}
+
+qint64 HistoryStore::powerActionCount(const QDateTime& since, int limit) const
+{
+    return countAfter<PowerActionRecord>(since, limit);
 }
 
 QList<PowerActionRecord> HistoryStore::recentPowerActions(int limit) const

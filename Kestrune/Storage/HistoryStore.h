@@ -73,6 +73,9 @@ public:
     QList<PlugEventRecord> plugEvents(const QDateTime& since, int limit) const;
     QList<PowerActionRecord> powerActions(const QDateTime& since, int limit) const;
     QList<ActionOutcomeRecord> actionOutcomes(const QDateTime& since, int limit) const;
+    // How many rows the two queries above would answer, counted without reading them.
+    qint64 sampleCount(const QDateTime& since, int limit) const;
+    qint64 powerActionCount(const QDateTime& since, int limit) const;
     // Newest first.
     QList<PowerActionRecord> recentPowerActions(int limit) const;
     // The ledger rows from the start of today back over days - 1 more (fixed 24 h steps),
@@ -104,6 +107,9 @@ private:
     // The records stamped strictly after `since`, oldest first, at most `limit`; empty on failure.
     template <typename Record>
     QList<Record> fetchAfter(const QDateTime& since, int limit) const;
+    // The size of fetchAfter's answer; 0 on failure.
+    template <typename Record>
+    qint64 countAfter(const QDateTime& since, int limit) const;
     template <typename Record> bool saveRecord(Record& record);
     // Prepares, binds and executes one statement on `query`; false when any step failed.
     static bool run(QSqlQuery& query, const QString& sql, const QVariantList& values);

@@ -236,8 +236,9 @@ void BackendSync::updatePendingDescription()
         return;
     }
     const QDateTime now = m_clock.now();
-    const qsizetype samples = m_history->samples(watermark(samplesWatermarkKey, now), batchLimit).size();
-    const qsizetype actions = m_history->powerActions(watermark(actionsWatermarkKey, now), 2000).size();
+    // Counted, not read: this runs on every reading while the backend cannot be reached.
+    const qint64 samples = m_history->sampleCount(watermark(samplesWatermarkKey, now), batchLimit);
+    const qint64 actions = m_history->powerActionCount(watermark(actionsWatermarkKey, now), 2000);
     if (samples == 0 && actions == 0)
         setPendingDescription(QStringLiteral("未送信データなし"));
     else

@@ -99,6 +99,11 @@ TEST_F(HistoryStoreTest, DateBoundsLimitsAndOrders)
     EXPECT_EQ(times(store->recentPowerActions(3)), QList<int>({ 2, 1, 0 }));
     EXPECT_EQ(times(store->actionOutcomes(since, 10)), QList<int>({ 1 }));
     EXPECT_TRUE(store->samples(since, 0).isEmpty());
+    // The counts answer what those reads would hold, bounds and limits alike.
+    EXPECT_EQ(store->sampleCount(since, 10), 2);
+    EXPECT_EQ(store->sampleCount(since.addSecs(-3600), 2), 2);
+    EXPECT_EQ(store->sampleCount(since, 0), 0);
+    EXPECT_EQ(store->powerActionCount(since, 5), 2);
 }
 
 TEST_F(HistoryStoreTest, SamplesKeepTheNewestTwentyThousandInAscendingOrder)
