@@ -1,5 +1,6 @@
 #include "Kestrune/UI/UpdateDialogDriver.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/UrlRecorder.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -11,22 +12,9 @@
 using namespace kestrune;
 using namespace kestrune::test;
 
-namespace {
-// Stands in for the browser: remembers the pages it was asked to open.
-class PageOpener : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-} // namespace
-
 TEST(UpdateDialogDriver, ShowsEachOutcomeWithoutBlockingAndOpensTheReleasePage)
 {
-    PageOpener browser;
+    UrlRecorder browser;
     QDesktopServices::setUrlHandler("https", &browser, "open");
     UpdateDialogDriver driver;
 
@@ -55,5 +43,3 @@ TEST(UpdateDialogDriver, ShowsEachOutcomeWithoutBlockingAndOpensTheReleasePage)
     EXPECT_TRUE(driver.dialog()->text().startsWith("お使いのKestruneは最新です"));
     QDesktopServices::unsetUrlHandler("https");
 }
-
-#include "UpdateDialogDriverTest.moc"
