@@ -11,6 +11,7 @@
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Kestrune/UI/WhileShown.h"
 #include "Platform/ServiceManagement/LoginItem.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -305,6 +306,7 @@ void GeneralView::buildNotificationSection()
         m_threshold->setObjectName(QStringLiteral("thresholdSlider"));
         m_threshold->setRange(30, 45);
         m_threshold->setPageStep(1);
+        WheelGuard::install(m_threshold);
         layout->addWidget(m_thresholdText);
         layout->addWidget(m_threshold, 1);
         m_thresholdRow = section->addRow(value);
@@ -347,6 +349,7 @@ void GeneralView::buildDisplaySection(const Seeds& seeds)
 
     m_language = new QComboBox;
     m_language->setObjectName(QStringLiteral("language"));
+    WheelGuard::install(m_language);
     m_language->addItem(Localized::text("システムに従う"), AppLanguage(AppLanguage::system).rawValue());
     m_language->addItem(QStringLiteral("日本語"), AppLanguage(AppLanguage::japanese).rawValue());
     m_language->addItem(QStringLiteral("English"), AppLanguage(AppLanguage::english).rawValue());

@@ -16,6 +16,7 @@
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Platform/Symbols/SystemColors.h"
 
 #include <QLabel>
@@ -158,6 +159,7 @@ void PowerSaverLearningSections::fillSettings(FormSection* section)
     m_targetHours->setObjectName(QStringLiteral("targetHours"));
     m_targetHours->setRange(fewestTargetSteps, mostTargetSteps);
     m_targetHours->setPageStep(stepsPerHour);
+    WheelGuard::install(m_targetHours);
     m_targetHoursText = PowerSaverWidgets::figures(Style::Body, 70, Qt::AlignRight);
     m_targetHoursText->setObjectName(QStringLiteral("targetHoursText"));
     QPushButton* apply = PowerSaverWidgets::smallButton(Localized::text("今から適用"));

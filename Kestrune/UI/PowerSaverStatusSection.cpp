@@ -11,6 +11,7 @@
 #include "Kestrune/UI/PowerSaverWidgets.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Platform/Symbols/SystemColors.h"
 
 #include <QCheckBox>
@@ -80,6 +81,7 @@ PowerSaverStatusSection::PowerSaverStatusSection(AppState& state, FormSection* s
     m_manualLevel->setRange(1, 3);
     m_manualLevel->setPageStep(1);
     m_manualLevel->setTickPosition(QSlider::TicksBelow);
+    WheelGuard::install(m_manualLevel);
     m_manualLevelText->setObjectName(QStringLiteral("manualLevelText"));
     m_manualRow = section->addRow(PowerSaverWidgets::line({PowerSaverWidgets::label(Localized::text("レベル")),
                                                            PowerSaverWidgets::label(QStringLiteral("L1")), m_manualLevel,

@@ -11,6 +11,7 @@
 #include "Kestrune/UI/Stepper.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Kestrune/UI/WhileShown.h"
 
 #include <QComboBox>
@@ -49,6 +50,7 @@ RulesView::RulesView(AppState& state, QWidget* parent)
     m_slider->setPageStep(1);
     m_slider->setTickPosition(QSlider::TicksBelow);
     m_slider->setTickInterval(1);
+    WheelGuard::install(m_slider);
     m_limitText = new QLabel;
     m_limitText->setObjectName(QStringLiteral("limitText"));
     m_limitText->setFixedWidth(44);
@@ -70,6 +72,7 @@ RulesView::RulesView(AppState& state, QWidget* parent)
 
     m_picker = new QComboBox;
     m_picker->setObjectName(QStringLiteral("limitPicker"));
+    WheelGuard::install(m_picker);
     m_picker->addItem(Localized::text("80%(ハードウェア制限)"), 80);
     m_picker->addItem(Localized::text("100%(制限なし)"), 100);
     m_pickerRow = limit->addRow(Localized::text("上限"), m_picker);

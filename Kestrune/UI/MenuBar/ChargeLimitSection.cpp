@@ -11,6 +11,7 @@
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Platform/Symbols/SystemColors.h"
 
 #include <QHBoxLayout>
@@ -49,6 +50,7 @@ ChargeLimitSection::ChargeLimitSection(AppState& state, QWidget* parent)
     m_slider->setRange(
         RulesView::lowestLimit / RulesView::limitStep, RulesView::highestLimit / RulesView::limitStep);
     m_slider->setPageStep(1);
+    WheelGuard::install(m_slider);
     m_limitText->setObjectName(QStringLiteral("limitText"));
     m_limitText->setFont(Style::monospacedDigits(Style::font(Style::Callout)));
     m_limitText->setFixedWidth(42);

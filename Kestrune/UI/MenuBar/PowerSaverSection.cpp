@@ -12,6 +12,7 @@
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
+#include "Kestrune/UI/WheelGuard.h"
 #include "Platform/Symbols/SystemColors.h"
 
 #include <QCheckBox>
@@ -99,6 +100,7 @@ PowerSaverSection::PowerSaverSection(AppState& state, OpenWindow openWindowAndAc
     m_manualSlider->setObjectName(QStringLiteral("manualLevelSlider"));
     m_manualSlider->setRange(1, 3);
     m_manualSlider->setPageStep(1);
+    WheelGuard::install(m_manualSlider);
     m_manualSlider->setAccessibleName(Localized::text("レベル"));
     auto* manualLayout = new QHBoxLayout(m_manualRow);
     manualLayout->setContentsMargins(0, 0, 0, 0);
