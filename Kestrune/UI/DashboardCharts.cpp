@@ -178,8 +178,10 @@ QValueAxis* DashboardCharts::addValueAxis(QChart* chart)
     return axis;
 }
 
-void DashboardCharts::setSamples(const QList<BatterySample>& samples, const TimeAxis& time)
+void DashboardCharts::setSamples(const QList<BatterySample>& given, const TimeAxis& time)
 {
+    // A single reading draws no line: the charts keep their note until a second one comes.
+    const QList<BatterySample> samples = given.size() >= 2 ? given : QList<BatterySample>();
     QList<QPointF> soc;
     QList<QPointF> temperature;
     QList<double> temperatures;

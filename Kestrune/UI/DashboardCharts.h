@@ -18,8 +18,8 @@ namespace kestrune {
 
 // The dashboard's three charts of stored readings, each in a titled box: the charge level
 // (0–100 %, a green line over a green fading area), the temperature (orange) and the power
-// into or out of the battery (green bars at 0 W and above, orange below). While there is
-// nothing to draw, a note that data is being collected lies over each chart.
+// into or out of the battery (green bars at 0 W and above, orange below). Until there are two
+// readings to draw, a note that data is being collected lies over each chart.
 //
 // The power bars are areas of steps: each reading's bar stands from its own time to the next
 // reading's, so the bars keep their place on the time axis where the machine slept and
@@ -38,7 +38,7 @@ public:
 
     explicit DashboardCharts(QWidget* parent = nullptr);
 
-    // Replaces what the charts draw with `samples`, oldest first.
+    // Replaces what the charts draw with `samples`, oldest first; one reading alone draws nothing.
     void setSamples(const QList<BatterySample>& samples, const TimeAxis& time);
 
     QChart* socChart() const { return m_soc; }

@@ -4,7 +4,6 @@
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Storage/HistoryStore.h"
-#include "Kestrune/UI/DashboardCharts.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
@@ -14,6 +13,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrune {
 
@@ -203,19 +204,31 @@ void DashboardView::snapshotDateChanged()
     reload();
 }
 
+DashboardCharts::TimeAxis DashboardView::timeAxis(
+    Range range, const QDateTime& now, const QList<BatterySample>& samples)
+{
+    // A history that starts well inside the period, as in the first hours of use, is spread
+    // over the width instead of squeezed against its right edge.
+    QDateTime from = now.addSecs(-spanSeconds(range));
+    if (!samples.isEmpty() && samples.first().timestamp > from.addSecs(leastSpanSeconds))
+        from = std::min(samples.first().timestamp, now.addSecs(-leastSpanSeconds));
+    // Over the whole periods: labels every four hours, every day, every five days. Over a
+    // few days, a label a day at most, so that no day is named twice.
+    const qint64 seconds = from.secsTo(now);
+    if (seconds <= spanSeconds(Range::Day))
+        return { from, now, QStringLiteral("H:mm"), 7 };
+    if (seconds <= spanSeconds(Range::Week))
+        return { from, now, Localized::text("M/d(ddd)"), int(std::min<qint64>(8, seconds / 86400 + 1)) };
+    return { from, now, Localized::text("M/d"), 7 };
+}
+
 void DashboardView::reload()
 {
     const HistoryStore* history = m_state.history();
     const QDateTime now = m_state.clock().now();
     const QDateTime since = now.addSecs(-spanSeconds(m_range));
     m_samples = history ? history->thinnedSamples(since, chartPoints) : QList<BatterySample>();
-    // The charts span the whole period: labels every four hours, every day, every five days.
-    DashboardCharts::TimeAxis time { since, now, QStringLiteral("H:mm"), 7 };
-    if (m_range == Range::Week)
-        time = { since, now, Localized::text("M/d(ddd)"), 8 };
-    else if (m_range == Range::Month)
-        time = { since, now, Localized::text("M/d"), 7 };
-    m_charts->setSamples(m_samples, time);
+    m_charts->setSamples(m_samples, timeAxis(m_range, now, m_samples));
     emit reloaded();
 }
 

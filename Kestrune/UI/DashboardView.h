@@ -2,6 +2,7 @@
 
 #include "Kestrune/Battery/BatterySnapshot.h"
 #include "Kestrune/Storage/BatterySample.h"
+#include "Kestrune/UI/DashboardCharts.h"
 
 #include <QDateTime>
 #include <QList>
@@ -15,7 +16,6 @@ class QLabel;
 namespace kestrune {
 
 class AppState;
-class DashboardCharts;
 class SegmentedPicker;
 
 // The main window's dashboard: the battery as it is now in four cards (charge, capacity
@@ -23,7 +23,8 @@ class SegmentedPicker;
 // over a period the user picks in the window's toolbar. It only reads.
 //
 // The charts are fetched again when the dashboard is shown, when the period changes and,
-// while it is shown, with each new reading.
+// while it is shown, with each new reading. Their time axis spans the period, or, while the
+// history is younger than the period, the readings there are (at least an hour) up to now.
 class DashboardView : public QScrollArea {
     Q_OBJECT
 
@@ -31,6 +32,8 @@ public:
     enum class Range { Day, Week, Month };
     // The most readings a chart draws.
     static constexpr int chartPoints = 800;
+    // The shortest stretch the time axis spans.
+    static constexpr qint64 leastSpanSeconds = 15 * 60;
 
     explicit DashboardView(AppState& state, QWidget* parent = nullptr);
 
@@ -56,6 +59,9 @@ public:
         QString powerDetail;
     };
     static Cards cardsFor(const std::optional<BatterySnapshot>& snapshot, const QString& status);
+
+    // The charts' time axis over `samples` (oldest first), the readings of `range` up to `now`.
+    static DashboardCharts::TimeAxis timeAxis(Range range, const QDateTime& now, const QList<BatterySample>& samples);
 
     // Fetches the chosen period's readings from the history store, thinned to chartPoints.
     void reload();

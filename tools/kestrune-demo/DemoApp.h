@@ -47,8 +47,8 @@ public:
         // The moment of the launch: a Friday afternoon on the adapter, charging held at 80 %.
         QDateTime now = QDateTime(QDate(2026, 3, 13), QTime(14, 20));
         HelperScene helper = HelperScene::Connected;
-        // Days of history written before the launch; 0: an empty store.
-        int historyDays = 30;
+        // Days of history written before the launch, or a part of one; 0: an empty store.
+        double historyDays = 30;
         // False: the store cannot be opened, and the application runs without history.
         bool historyStore = true;
         // The learned rates, the power saver's learned effects and dislikes, the day's AI

@@ -81,8 +81,9 @@ public:
 
     bool run()
     {
-        const QDateTime start = m_options.end.addSecs(-qint64(m_options.days) * 86400);
-        const qint64 total = qint64(m_options.days) * 86400 / m_options.sampleSpacingSeconds;
+        const auto seconds = qint64(m_options.days * 86400);
+        const QDateTime start = m_options.end.addSecs(-seconds);
+        const qint64 total = seconds / m_options.sampleSpacingSeconds;
         m_soc = m_options.chargeLimit;
         for (qint64 i = 0; i <= total; ++i) {
             const QDateTime at = start.addSecs(i * m_options.sampleSpacingSeconds);

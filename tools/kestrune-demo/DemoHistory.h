@@ -19,7 +19,7 @@ class DemoHistory {
 public:
     struct Options {
         QDateTime end; // the last reading is at or just before it
-        int days = 30; // 0: nothing at all
+        double days = 30; // 0: nothing at all
         int chargeLimit = 80;
         qint64 sampleSpacingSeconds = 55;
     };

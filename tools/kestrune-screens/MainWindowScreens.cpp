@@ -101,6 +101,10 @@ bool mainWindowScreens(const ScreenFolder& folder)
         // Not even the launch's reading yet: the store is empty, the cards wait.
         fresh.battery = false;
         ok &= DemoWindows(fresh).write(folder, DashboardTab, QStringLiteral("main-dashboard-empty"));
+        // The first twenty minutes of use.
+        fresh.historyDays = 20.0 / (24 * 60);
+        fresh.battery = true;
+        ok &= DemoWindows(fresh).write(folder, DashboardTab, QStringLiteral("main-dashboard-first-hour"));
     }
     {
         demo::DemoApp::Options missing;

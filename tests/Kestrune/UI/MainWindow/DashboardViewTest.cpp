@@ -7,6 +7,8 @@
 
 #include <QAbstractButton>
 #include <QAreaSeries>
+#include <QChart>
+#include <QDateTimeAxis>
 #include <QLabel>
 #include <QLineSeries>
 #include <QSignalSpy>
@@ -150,8 +152,12 @@ TEST_F(DashboardViewTest, WithoutReadingsEveryChartSaysSoAndBarsTakeTheColourOfT
     AppState& app = launch(options);
     DashboardView view(app);
     view.show();
-    // The launch's own reading is the store's only one: then an empty period.
+    // The launch's own reading is the store's only one, which draws no line yet: then an
+    // empty period.
     EXPECT_EQ(view.samples().size(), 1);
+    for (QLabel* placeholder : placeholders(view))
+        EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_TRUE(view.charts()->chargeBars()->upperSeries()->points().isEmpty());
     demo->clock().advance(2 * 86400);
     view.periodPicker()->segment("week")->click();
     EXPECT_EQ(view.samples().size(), 1);
@@ -181,4 +187,49 @@ TEST_F(DashboardViewTest, WithoutReadingsEveryChartSaysSoAndBarsTakeTheColourOfT
     EXPECT_EQ(heights(charts.chargeBars()->upperSeries()), (QList<double> { 0, 12.5 }));
     EXPECT_EQ(heights(charts.drainBars()->lowerSeries()), (QList<double> { 0, -7.25 }));
     EXPECT_EQ(charts.chargeBars()->upperSeries()->points().first().x(), double(at.toMSecsSinceEpoch()));
+}
+
+TEST_F(DashboardViewTest, AHistoryYoungerThanThePeriodSpansTheWholeWidth)
+{
+    demo::DemoApp::Options options = ViewFixture::options();
+    options.historyDays = 20.0 / (24 * 60);
+    AppState& app = launch(options);
+    DashboardView view(app);
+    view.show();
+    const QDateTime now = demo->clock().now();
+    const auto axes = [&] {
+        QList<QDateTimeAxis*> found;
+        for (QChart* chart : { view.charts()->socChart(), view.charts()->temperatureChart(), view.charts()->wattsChart() })
+            found << qobject_cast<QDateTimeAxis*>(chart->axes(Qt::Horizontal).first());
+        return found;
+    };
+    // The first twenty minutes of use: the three charts run from the first reading to now,
+    // whichever period is chosen.
+    ASSERT_GE(view.samples().size(), 20);
+    for (const char* period : { "day", "month" }) {
+        view.periodPicker()->segment(period)->click();
+        for (QDateTimeAxis* axis : axes()) {
+            EXPECT_EQ(axis->min(), view.samples().first().timestamp) << period;
+            EXPECT_EQ(axis->max(), now);
+            EXPECT_EQ(axis->format(), "H:mm");
+        }
+    }
+    for (QLabel* placeholder : placeholders(view))
+        EXPECT_FALSE(placeholder->isVisible());
+
+    using Range = DashboardView::Range;
+    const auto at = [&](qint64 secondsAgo) { return BatterySample(now.addSecs(-secondsAgo), 80, false, true, 30, 92, 187, 0); };
+    // Two readings a minute apart still span a quarter of an hour.
+    EXPECT_EQ(DashboardView::timeAxis(Range::Day, now, { at(60), at(0) }).from, now.addSecs(-15 * 60));
+    // Three days into a week: a label a day; a month that began within its first quarter
+    // hour keeps the whole period, with its labels.
+    const DashboardCharts::TimeAxis days = DashboardView::timeAxis(Range::Week, now, { at(3 * 86400 + 600), at(0) });
+    EXPECT_EQ(days.from, now.addSecs(-(3 * 86400 + 600)));
+    EXPECT_EQ(days.format, "M/d(ddd)");
+    EXPECT_EQ(days.ticks, 4);
+    const DashboardCharts::TimeAxis month = DashboardView::timeAxis(Range::Month, now, { at(2592000 - 840), at(0) });
+    EXPECT_EQ(month.from, now.addSecs(-2592000));
+    EXPECT_EQ(month.format, "M/d");
+    EXPECT_EQ(month.ticks, 7);
+    EXPECT_EQ(DashboardView::timeAxis(Range::Week, now, {}).from, now.addSecs(-604800)) << "no readings";
 }
