@@ -6,6 +6,7 @@
 #include "Kestrune/UI/MenuBar/PopoverPlacement.h"
 
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
@@ -94,16 +95,32 @@ void MenuBarExtra::togglePopover(const QRect& anchor)
         layout->setSizeConstraint(QLayout::SetFixedSize);
         m_popover = new MenuBarView(m_state, popoverOpening(m_openWindow), m_popup);
         layout->addWidget(m_popover);
+        // Above a bottom panel a popover that grows or shrinks would leave its bottom edge
+        // behind, over or away from the tray.
+        m_popup->installEventFilter(this);
     }
+    m_anchor = anchor;
     m_popup->adjustSize();
-    QScreen* screen = QGuiApplication::screenAt(anchor.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen)
-        m_popup->move(PopoverPlacement::topLeft(anchor, m_popup->size(), screen->availableGeometry()));
+    place();
     m_popup->show();
     m_popup->activateWindow();
     emit popoverOpened();
+}
+
+void MenuBarExtra::place()
+{
+    QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        m_popup->move(PopoverPlacement::topLeft(m_anchor, m_popup->size(), screen->availableGeometry()));
+}
+
+bool MenuBarExtra::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_popup && event->type() == QEvent::Resize && m_popup->isVisible())
+        place();
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace kestrune

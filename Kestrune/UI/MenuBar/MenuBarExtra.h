@@ -45,9 +45,14 @@ signals:
     // The popover (or the window standing in for it) was opened.
     void popoverOpened();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     OpenWindow popoverOpening(OpenWindow openWindow);
     void trayClicked();
+    // Puts the popover where its present size belongs beside the anchor it opened at.
+    void place();
 
     AppState& m_state;
     OpenWindow m_openWindow;
@@ -56,6 +61,7 @@ private:
     // Owned here; neither is deleted when closed.
     QWidget* m_popup = nullptr;
     MenuBarView* m_popover = nullptr;
+    QRect m_anchor;
     NoTrayWindow* m_window = nullptr;
 };
 

@@ -11,6 +11,7 @@
 #include "Kestrune/UI/MenuBar/MenuBarLabel.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
 #include "Kestrune/UI/MenuBar/NoTrayWindow.h"
+#include "Kestrune/UI/MenuBar/PopoverPlacement.h"
 #include "Shared/HelperProtocol.h"
 #include "tests/Kestrune/App/AppStateFixture.h"
 #include "tests/support/Files.h"
@@ -175,8 +176,20 @@ TEST_F(KestruneAppTest, TheTrayItemTogglesThePopoverBesideIt)
     extra.togglePopover(QRect());
     EXPECT_FALSE(popover->isVisible());
 
-    // The popover steps aside for the window it opens.
+    // Above a bottom panel the popover keeps standing on it as it grows and shrinks.
     extra.togglePopover(QRect(screen.left() + 10, screen.bottom() - 20, 24, 24));
+    QWidget* frame = popover->window();
+    const int standsAt = frame->geometry().bottom();
+    EXPECT_EQ(standsAt, screen.bottom() - 20 - PopoverPlacement::gap - 1);
+    const int height = frame->height();
+    QWidget* banner = popover->findChild<QWidget*>("helperBannerGroup");
+    for (const bool shown : { true, false }) {
+        banner->setVisible(shown);
+        EXPECT_TRUE(waitUntil([&] { return (frame->height() != height) == shown; }));
+        EXPECT_EQ(frame->geometry().bottom(), standsAt) << shown;
+    }
+
+    // The popover steps aside for the window it opens.
     QTest::mouseClick(popover->findChild<QPushButton*>("dashboardButton"), Qt::LeftButton);
     EXPECT_FALSE(popover->isVisible());
     EXPECT_TRUE(app.windows().window("main"));
