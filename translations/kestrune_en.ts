@@ -1487,6 +1487,10 @@ with system privileges (a standard system service).</translation>
         <source>アクションログ</source>
         <translation>Action log</translation>
     </message>
+    <message>
+        <source>Low Power Mode</source>
+        <translation>Power saver profile</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

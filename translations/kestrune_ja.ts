@@ -1486,6 +1486,10 @@
         <source>アクションログ</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Low Power Mode</source>
+        <translation>省電力プロファイル</translation>
+    </message>
 </context>
 <context>
     <name>kestrune::UserDefaults</name>

@@ -27,9 +27,10 @@ QString PowerActionKeys::throttledProcessName(const QString& key)
 
 QString PowerActionKeys::displayName(const QString& key)
 {
-    // The name of the system setting stays in English in every interface language.
+    // The key names the setting as the other platform does; both languages name what the
+    // action switches here, the desktop's power-saver profile.
     if (key == QLatin1String(lowPowerMode))
-        return QStringLiteral("Low Power Mode");
+        return Localized::text("Low Power Mode");
     if (key == QLatin1String(keyboardOff))
         return Localized::text("キーボードバックライトOFF");
     if (key == QLatin1String(dim70))

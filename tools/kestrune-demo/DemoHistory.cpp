@@ -53,9 +53,9 @@ QString reportText(bool english, double hours, double savedWh, int minutes)
 {
     const QString pattern = english
         ? QStringLiteral(
-            "This battery session ran %1 h. Low Power Mode and slowing background apps saved "
+            "This battery session ran %1 h. The power saver profile and slowing background apps saved "
             "about %2 Wh, roughly %3 minutes more runtime. Tomorrow, dim the display a little earlier.")
-        : QStringLiteral("今回のバッテリー駆動は%1時間。Low Power Modeとバックグラウンド減速で約%2Wh節約し、"
+        : QStringLiteral("今回のバッテリー駆動は%1時間。省電力プロファイルとバックグラウンド減速で約%2Wh節約し、"
                          "約%3分延命しました。明日は画面輝度を少し早めに下げると効果的です。");
     return pattern.arg(hours, 0, 'f', 1).arg(savedWh, 0, 'f', 1).arg(minutes);
 }

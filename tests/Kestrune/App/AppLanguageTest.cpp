@@ -1,6 +1,7 @@
 #include "Foundation/Localized.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/App/AppLanguage.h"
+#include "Kestrune/PowerSaver/PowerActionKeys.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -50,6 +51,7 @@ TEST_F(AppLanguageTest, TheInterfaceKeepsTheLanguageItWasLaunchedWith)
     AppLanguage::installTranslator(defaults, {"ja-JP"});
     EXPECT_EQ(AppLanguage::resolvedCode(), "en");
     EXPECT_EQ(Localized::fmt("上限 %lld%%", qint64(80)), "Limit 80%");
+    EXPECT_EQ(PowerActionKeys::displayName("lpm"), "Power saver profile");
 
     AppLanguage::apply(AppLanguage::japanese, defaults);
     EXPECT_EQ(AppLanguage::resolvedCode(), "en");
@@ -58,6 +60,7 @@ TEST_F(AppLanguageTest, TheInterfaceKeepsTheLanguageItWasLaunchedWith)
     EXPECT_EQ(Localized::text("満充電"), "満充電");
     // Texts that name the other platform's features read as this one's.
     EXPECT_EQ(Localized::text("(macOSの充電最適化と競合の可能性)"), "(他の充電しきい値の設定と競合の可能性)");
+    EXPECT_EQ(PowerActionKeys::displayName("lpm"), "省電力プロファイル");
     if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm")) {
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
     }
