@@ -46,7 +46,9 @@ const std::vector<Mapping>& mappings()
         {"square.and.arrow.up", {"document-share"}},
         {"tortoise.fill", {"speedometer"}},
         {"brain.fill", {"tools-wizard"}},
-        {"heart", {"emblem-favorite"}},
+        // A heart wherever the battery's health shows. The favourite emblem is a heart in some
+        // themes and a star in breeze; the love emote and breeze's "love" are hearts.
+        {"heart", {"emote-love", "love"}},
         {"arrow.triangle.2.circlepath", {"view-refresh"}},
         {"thermometer.medium", {"temperature-normal"}},
         // The main window's tabs.
@@ -58,7 +60,7 @@ const std::vector<Mapping>& mappings()
         // Rows, notes and the action log.
         // Breeze's small dialog-warning is a speech bubble; the warning label wants the triangle.
         {"exclamationmark.triangle", {"data-warning"}},
-        {"heart.fill", {"love"}},
+        {"heart.fill", {"emote-love", "love"}},
         {"bolt.badge.clock", {"appointment-soon", "chronometer"}},
         {"doc.text.fill", {"text-x-generic"}},
         {"stethoscope", {"dialog-information"}},

@@ -90,6 +90,10 @@ TEST_F(SymbolIconTest, EverySymbolDrawsWithNoThemeWithBreezeAndWithAThemeThatSki
     }
 
     QIcon::setThemeName(QStringLiteral("breeze"));
+    // The battery's health is a heart; breeze's favourite emblem is a star.
+    const QImage heart = QIcon::fromTheme(QStringLiteral("love")).pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(drawn("heart"), heart);
+    EXPECT_EQ(drawn("heart.fill"), heart);
     for (int i = 0; i < labelSymbols.size(); ++i)
         for (int j = i + 1; j < labelSymbols.size(); ++j)
             EXPECT_NE(drawn(labelSymbols[i]), drawn(labelSymbols[j]))
