@@ -205,13 +205,14 @@ void DashboardView::snapshotDateChanged()
 }
 
 DashboardCharts::TimeAxis DashboardView::timeAxis(
-    Range range, const QDateTime& now, const QList<BatterySample>& samples)
+    Range range, const QDateTime& now, const std::optional<QDateTime>& historyStart)
 {
-    // A history that starts well inside the period, as in the first hours of use, is spread
-    // over the width instead of squeezed against its right edge.
+    // A history younger than the period, as in the first hours of use, is spread over the
+    // width instead of squeezed against its right edge. An older one keeps the period, with
+    // the time nothing was read (the machine asleep or off) left empty.
     QDateTime from = now.addSecs(-spanSeconds(range));
-    if (!samples.isEmpty() && samples.first().timestamp > from.addSecs(leastSpanSeconds))
-        from = std::min(samples.first().timestamp, now.addSecs(-leastSpanSeconds));
+    if (historyStart && *historyStart > from.addSecs(leastSpanSeconds))
+        from = std::min(*historyStart, now.addSecs(-leastSpanSeconds));
     // Over the whole periods: labels every four hours, every day, every five days. Over a
     // few days, a label a day at most, so that no day is named twice.
     const qint64 seconds = from.secsTo(now);
@@ -228,7 +229,10 @@ void DashboardView::reload()
     const QDateTime now = m_state.clock().now();
     const QDateTime since = now.addSecs(-spanSeconds(m_range));
     m_samples = history ? history->thinnedSamples(since, chartPoints) : QList<BatterySample>();
-    m_charts->setSamples(m_samples, timeAxis(m_range, now, m_samples));
+    const QList<BatterySample> oldest
+        = history ? history->samples(QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 1) : QList<BatterySample>();
+    m_charts->setSamples(m_samples,
+        timeAxis(m_range, now, oldest.isEmpty() ? std::nullopt : std::optional(oldest.first().timestamp)));
     emit reloaded();
 }
 

@@ -24,7 +24,7 @@ class SegmentedPicker;
 //
 // The charts are fetched again when the dashboard is shown, when the period changes and,
 // while it is shown, with each new reading. Their time axis spans the period, or, while the
-// history is younger than the period, the readings there are (at least an hour) up to now.
+// history is younger than the period, from its first reading (a quarter hour at least) to now.
 class DashboardView : public QScrollArea {
     Q_OBJECT
 
@@ -60,8 +60,10 @@ public:
     };
     static Cards cardsFor(const std::optional<BatterySnapshot>& snapshot, const QString& status);
 
-    // The charts' time axis over `samples` (oldest first), the readings of `range` up to `now`.
-    static DashboardCharts::TimeAxis timeAxis(Range range, const QDateTime& now, const QList<BatterySample>& samples);
+    // The charts' time axis for `range` up to `now`, for a history whose oldest reading is
+    // `historyStart` (none: no readings at all).
+    static DashboardCharts::TimeAxis timeAxis(
+        Range range, const QDateTime& now, const std::optional<QDateTime>& historyStart);
 
     // Fetches the chosen period's readings from the history store, thinned to chartPoints.
     void reload();

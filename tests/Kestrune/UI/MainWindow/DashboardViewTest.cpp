@@ -210,16 +210,17 @@ TEST_F(DashboardViewTest, AHistoryYoungerThanThePeriodSpansTheWholeWidth)
         }
     }
 
-    // Two readings a minute apart span a quarter of an hour; three days into a week, a label
-    // a day; a month that began within its first quarter hour keeps the whole period.
+    // A history of a minute spans a quarter of an hour; three days into a week, a label a
+    // day. A history older than the period keeps the period, however late in it the first
+    // reading is.
     using Range = DashboardView::Range;
-    const auto ago = [&](qint64 seconds) { return BatterySample(now.addSecs(-seconds), 80, false, true, 30, 92, 187, 0); };
-    EXPECT_EQ(DashboardView::timeAxis(Range::Day, now, { ago(60), ago(0) }).from, now.addSecs(-15 * 60));
-    const DashboardCharts::TimeAxis days = DashboardView::timeAxis(Range::Week, now, { ago(3 * 86400 + 600), ago(0) });
+    EXPECT_EQ(DashboardView::timeAxis(Range::Day, now, now.addSecs(-60)).from, now.addSecs(-15 * 60));
+    const DashboardCharts::TimeAxis days = DashboardView::timeAxis(Range::Week, now, now.addSecs(-(3 * 86400 + 600)));
     EXPECT_EQ(days.from, now.addSecs(-(3 * 86400 + 600)));
     EXPECT_EQ(days.ticks, 4);
-    const DashboardCharts::TimeAxis month = DashboardView::timeAxis(Range::Month, now, { ago(2592000 - 840), ago(0) });
+    const DashboardCharts::TimeAxis month = DashboardView::timeAxis(Range::Month, now, now.addDays(-45));
     EXPECT_EQ(month.from, now.addSecs(-2592000));
     EXPECT_EQ(month.format, "M/d");
     EXPECT_EQ(month.ticks, 7);
+    EXPECT_EQ(DashboardView::timeAxis(Range::Day, now, std::nullopt).from, now.addDays(-1));
 }
