@@ -579,8 +579,10 @@ void PowerSaverEngine::loadLifetimeTotals(const QDateTime& now)
 
 void PowerSaverEngine::saveLifetimeTotals()
 {
-    m_defaults.set(totalMinutesKey, m_totalExtendedMinutes);
-    m_defaults.set(totalWhKey, m_totalSavedWh);
+    // They grow on every tick with an action in force: saved with the other figures of the
+    // ticks, so that a crash costs at most the last batch of them.
+    m_defaults.set(totalMinutesKey, m_totalExtendedMinutes, UserDefaults::Write::Batched);
+    m_defaults.set(totalWhKey, m_totalSavedWh, UserDefaults::Write::Batched);
 }
 
 SavingsStats::Summary PowerSaverEngine::savingsSummary(const QDateTime& now) const
