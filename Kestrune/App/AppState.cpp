@@ -167,6 +167,13 @@ void AppState::start()
     post([this] { startBackend(); });
 }
 
+void AppState::shutDown()
+{
+    m_defaults->synchronize();
+    if (m_history)
+        m_history->close();
+}
+
 void AppState::observeWorkspace()
 {
     // Without logind (no system bus, or a system without it) there is no wake notice: the
