@@ -621,17 +621,18 @@ SavingsDailyRecord HistoryStore::todaySavingsRecord(const QDateTime& now)
     return fresh;
 }
 
-void HistoryStore::accrueSavings(
+bool HistoryStore::accrueSavings(
     double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now)
 {
     const SavingsDailyRecord today = todaySavingsRecord(now);
     if (!today.id().isStored())
-        return;
+        return false;
     // The sums are taken in the row itself, so a stale copy held elsewhere cannot undo them.
-    exec(QStringLiteral("UPDATE SavingsDailyRecord SET savedWh = savedWh + ?,"
+    const std::optional<int> changed = exec(QStringLiteral("UPDATE SavingsDailyRecord SET savedWh = savedWh + ?,"
                         " extendedMinutes = extendedMinutes + ?, actionsCount = MAX(actionsCount, ?)"
                         " WHERE id = ?"),
         { deltaWh, deltaMinutes, actionsCount, today.id().value() });
+    return changed == 1;
 }
 
 void HistoryStore::addActionOutcome(const QString& actionKey, double deltaW, bool valid)

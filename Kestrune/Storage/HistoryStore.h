@@ -97,8 +97,9 @@ public:
     // day a second row and count its savings twice.
     SavingsDailyRecord todaySavingsRecord(const QDateTime& now);
     // Adds to today's row; `actionsCount` is the number of actions in force, and the row
-    // keeps the day's largest. Skipped when today's row cannot be read.
-    void accrueSavings(double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now);
+    // keeps the day's largest. Skipped when today's row cannot be read; false when nothing
+    // was added.
+    bool accrueSavings(double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now);
     void addActionOutcome(const QString& actionKey, double deltaW, bool valid);
     // Deletes every row stamped before now - olderThanDays × 24 h.
     void pruneOldData(int olderThanDays);
