@@ -1,5 +1,4 @@
 #include "Foundation/UserDefaults.h"
-#include "Kestrune/Adaptive/AdaptiveEngine.h"
 #include "Kestrune/Storage/HistoryStore.h"
 #include "Platform/Workspace/LogindSleepWatcher.h"
 #include "Shared/HelperProtocol.h"
@@ -112,12 +111,12 @@ TEST_F(MainLoop, StartSleepWakeAndPlugSessionsWithoutAHistoryStore)
         return signal << start;
     };
     // Figures waiting for their batch are on disk before the machine sleeps.
-    const QString drainKey = QString::fromLatin1(AdaptiveEngine::typicalDrainWattsKey);
-    app.defaults().set(drainKey, 6.5, UserDefaults::Write::Batched);
+    app.defaults().set("learnt", 6.5, UserDefaults::Write::Batched);
+    const auto onDisk = [&] { return UserDefaults(app.defaults().filePath()).contains("learnt"); };
     spin(50);
-    EXPECT_FALSE(UserDefaults(app.defaults().filePath()).contains(drainKey));
+    EXPECT_FALSE(onDisk());
     ASSERT_TRUE(logind.send(prepareForSleep(true)));
-    EXPECT_TRUE(waitUntil([&] { return UserDefaults(app.defaults().filePath()).contains(drainKey); }));
+    EXPECT_TRUE(waitUntil(onDisk));
     ASSERT_TRUE(logind.send(prepareForSleep(false)));
     EXPECT_EQ(callsOf(setChargingEnabled, 2), 2);
     app.handleControllerEvent(ChargeController::Event::startedHolding(80));

@@ -35,24 +35,20 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    bool ok = false;
-    const int batchMs = arguments.size() == 3 ? arguments[2].toInt(&ok) : 0;
-    if (!ok || batchMs < 1) {
-        std::fputs("usage: settings-writer DEFAULTS BATCH_MS\n", stderr);
+    if (arguments.size() != 3)
         return 64;
-    }
-    UserDefaults defaults(arguments[1], nullptr, std::chrono::milliseconds(batchMs));
+    UserDefaults defaults(arguments[1], nullptr, std::chrono::milliseconds(arguments[2].toInt()));
     ChargingSettings settings(defaults);
     AdaptiveEngine adaptive(nullptr, defaults);
 
     const auto handle = [&](const QByteArray& line) {
         const QList<QByteArray> words = line.trimmed().split(' ');
-        const double value = words.value(1).toDouble(&ok);
+        const double value = words.value(1).toDouble();
         QByteArray reply = "?";
-        if (words.size() == 2 && ok && words[0] == "limit") {
+        if (words[0] == "limit") {
             settings.setChargeLimit(int(value));
             reply = "ok";
-        } else if (words.size() == 2 && ok && words[0] == "drain") {
+        } else if (words[0] == "drain") {
             BatterySnapshot reading;
             reading.voltageV = 12;
             reading.amperageA = -value / 12;
