@@ -204,10 +204,14 @@ bool isNumber(const QVariant& v)
 
 } // namespace
 
-UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
+UserDefaults::UserDefaults(const QString& filePath, QObject* parent, std::chrono::milliseconds batchInterval)
     : QObject(parent)
     , m_filePath(filePath)
+    , m_batchTimer(new QTimer(this))
 {
+    m_batchTimer->setSingleShot(true);
+    m_batchTimer->setInterval(batchInterval);
+    connect(m_batchTimer, &QTimer::timeout, this, &UserDefaults::synchronize);
     load();
 }
 
@@ -292,7 +296,7 @@ QVariant UserDefaults::object(const QString& key) const
     return m_values.value(key);
 }
 
-bool UserDefaults::set(const QString& key, const QVariant& value)
+bool UserDefaults::set(const QString& key, const QVariant& value, Write write)
 {
     if (!value.isValid()) {
         remove(key);
@@ -301,9 +305,14 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
     const QVariant stored = normalized(value);
     if (!stored.isValid())
         return false;
-    m_values.insert(key, stored);
-    m_unreadable.remove(key);
-    scheduleWrite();
+    // Compared as written, so that the integer 1 and the double 1.0 stay different values.
+    const auto old = m_values.constFind(key);
+    const bool same = old != m_values.constEnd() && encode(*old) == encode(stored);
+    if (!same) {
+        m_values.insert(key, stored);
+        m_unreadable.remove(key);
+        scheduleWrite(write);
+    }
     emit changed(key);
     return true;
 }
@@ -412,9 +421,15 @@ std::optional<QVariantMap> UserDefaults::dictionary(const QString& key) const
     return v.toMap();
 }
 
-void UserDefaults::scheduleWrite()
+void UserDefaults::scheduleWrite(Write write)
 {
     m_dirty = true;
+    if (write == Write::Batched) {
+        // The batch runs from its first change: later ones join it rather than put it off.
+        if (!m_writeScheduled && !m_batchTimer->isActive())
+            m_batchTimer->start();
+        return;
+    }
     if (m_writeScheduled)
         return;
     m_writeScheduled = true;
@@ -428,6 +443,8 @@ void UserDefaults::scheduleWrite()
 
 bool UserDefaults::synchronize()
 {
+    // Whatever waited goes with this write; a failed one is tried again at the next change.
+    m_batchTimer->stop();
     if (!m_dirty)
         return true;
     if (!m_writable) {

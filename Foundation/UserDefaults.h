@@ -8,7 +8,10 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <chrono>
 #include <optional>
+
+class QTimer;
 
 namespace kestrune {
 
@@ -16,7 +19,11 @@ namespace kestrune {
 //
 // Values keep their type (boolean, integer, double, text, data, date, arrays and dictionaries
 // of those), so that a reader can tell a stored `true` from the number 1 or the text "80"
-// from the number 80. Every change is written back soon after, atomically, with mode 0600.
+// from the number 80. Every change is written back atomically, with mode 0600: what the user
+// sets at the end of the turn of the event loop it was set in, figures the program derives from
+// its readings in batches, at most once per batch interval (a crash loses no more than that).
+// Any write takes everything that waits, and `synchronize()` writes it at once (at quit, before
+// sleep, when the session ends).
 // A file that cannot be understood is moved aside and the store starts empty; it is never
 // overwritten. A file of a newer format is left as it is for the build that wrote it: this
 // one then keeps its values in memory only. One malformed value costs only its key, which
@@ -25,7 +32,13 @@ class UserDefaults : public QObject {
     Q_OBJECT
 
 public:
-    explicit UserDefaults(const QString& filePath, QObject* parent = nullptr);
+    // How a change reaches the file: the user's settings `Now`, figures the program derives
+    // from its readings on every tick `Batched`.
+    enum class Write { Now, Batched };
+    static constexpr std::chrono::milliseconds defaultBatchInterval = std::chrono::minutes(1);
+
+    explicit UserDefaults(const QString& filePath, QObject* parent = nullptr,
+                          std::chrono::milliseconds batchInterval = defaultBatchInterval);
     ~UserDefaults() override;
 
     // $XDG_CONFIG_HOME/Kestrune/defaults.json
@@ -48,8 +61,9 @@ public:
 
     // Stores a value: bool, any integer type, float/double, QString, QByteArray, QDateTime,
     // QStringList, QVariantList and QVariantMap of these. An invalid QVariant removes the key.
-    // Values of other types are refused (returns false, nothing changes).
-    bool set(const QString& key, const QVariant& value);
+    // Values of other types are refused (returns false, nothing changes). A value equal to
+    // the stored one, type included, writes nothing.
+    bool set(const QString& key, const QVariant& value, Write write = Write::Now);
     void remove(const QString& key);
 
     // Lenient typed reads, for keys whose exact type does not matter to the caller:
@@ -64,7 +78,8 @@ public:
     std::optional<QVariantList> array(const QString& key) const;
     std::optional<QVariantMap> dictionary(const QString& key) const;
 
-    // Writes pending changes now. Returns false when the file could not be written.
+    // Writes pending changes now, batched ones included. Returns false when the file could
+    // not be written.
     bool synchronize();
 
 signals:
@@ -72,7 +87,7 @@ signals:
 
 private:
     void load();
-    void scheduleWrite();
+    void scheduleWrite(Write write = Write::Now);
 
     QString m_filePath;
     QVariantMap m_values;
@@ -81,6 +96,8 @@ private:
     QJsonObject m_unreadable;
     bool m_dirty = false;
     bool m_writeScheduled = false;
+    // Runs while batched changes wait and no earlier write is due.
+    QTimer* m_batchTimer;
     bool m_writable = true;
     QString m_loadError;
     QString m_quarantinedPath;

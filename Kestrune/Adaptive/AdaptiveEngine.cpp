@@ -34,8 +34,9 @@ double AdaptiveEngine::storedRate(const char* key, double fallback) const
 
 void AdaptiveEngine::persist()
 {
-    m_defaults.set(QLatin1String(minutesPerPercentKey), m_minutesPerPercent);
-    m_defaults.set(QLatin1String(typicalDrainWattsKey), m_typicalDrainWatts);
+    // Learnt a little from every reading: saved with the other figures of the ticks.
+    m_defaults.set(QLatin1String(minutesPerPercentKey), m_minutesPerPercent, UserDefaults::Write::Batched);
+    m_defaults.set(QLatin1String(typicalDrainWattsKey), m_typicalDrainWatts, UserDefaults::Write::Batched);
 }
 
 void AdaptiveEngine::setMinutesPerPercent(double value)

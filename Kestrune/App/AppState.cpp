@@ -167,11 +167,21 @@ void AppState::start()
     post([this] { startBackend(); });
 }
 
+void AppState::shutDown()
+{
+    m_defaults->synchronize();
+    if (m_history)
+        m_history->close();
+}
+
 void AppState::observeWorkspace()
 {
     // Without logind (no system bus, or a system without it) there is no wake notice: the
     // cache of applied charging state is then only renewed by the periodic heartbeat.
     m_sleepWatcher = std::make_unique<LogindSleepWatcher>(m_systemBus);
+    // Now, not at the end of this turn: the machine may be asleep by then, and a sleep that
+    // never wakes must not cost the figures that wait for their batch.
+    connect(m_sleepWatcher.get(), &LogindSleepWatcher::willSleep, this, [this] { m_defaults->synchronize(); });
     connect(m_sleepWatcher.get(), &LogindSleepWatcher::didWake, this, [this] {
         post([this] {
             // The firmware may have reset the charging state while asleep: write it all again.

@@ -83,6 +83,10 @@ public:
     // tasks (connect to the helper; the backend's health, registration, restore and sync).
     // A second call does nothing.
     void start();
+    // At quit, once the event loop has ended: writes what waits to be written and closes the
+    // history store, so that the next launch finds it closed cleanly. Nothing may use the
+    // store after it.
+    void shutDown();
 
     // Observed values.
     const std::optional<BatterySnapshot>& snapshot() const { return m_snapshot; }

@@ -45,6 +45,7 @@ constexpr qint64 sampleSpacingMs = 90'000;
 constexpr double levelOneSampleDrainW = 4.0;
 constexpr double longestAccrualSeconds = 120;
 constexpr qint64 weekSeconds = 6 * 86400; // today and the six days before
+constexpr int summaryDays = 30;            // the ledger's days the summary reads
 
 const QString totalsInitializedKey = QStringLiteral("share.totalsInitialized");
 const QString totalMinutesKey = QStringLiteral("share.totalMinutes");
@@ -543,6 +544,7 @@ void PowerSaverEngine::updateStatusText()
 void PowerSaverEngine::loadLedgerTotals(const QDateTime& now)
 {
     m_ledgerDay = m_calendar.startOfDay(now);
+    m_recentDaysOf = QDateTime();
     if (m_history) {
         const SavingsDailyRecord today = m_history->todaySavingsRecord(now);
         setSavedTodayWh(today.savedWh);
@@ -579,17 +581,56 @@ void PowerSaverEngine::loadLifetimeTotals(const QDateTime& now)
 
 void PowerSaverEngine::saveLifetimeTotals()
 {
-    m_defaults.set(totalMinutesKey, m_totalExtendedMinutes);
-    m_defaults.set(totalWhKey, m_totalSavedWh);
+    // They grow on every tick with an action in force: saved with the other figures of the
+    // ticks, so that a crash costs at most the last batch of them.
+    m_defaults.set(totalMinutesKey, m_totalExtendedMinutes, UserDefaults::Write::Batched);
+    m_defaults.set(totalWhKey, m_totalSavedWh, UserDefaults::Write::Batched);
 }
 
 SavingsStats::Summary PowerSaverEngine::savingsSummary(const QDateTime& now) const
 {
+    return summaryOf(readRecentDays(now), now);
+}
+
+QList<SavingsStats::DayEntry> PowerSaverEngine::readRecentDays(const QDateTime& now) const
+{
     QList<SavingsStats::DayEntry> entries;
     if (m_history)
-        for (const SavingsDailyRecord& row : m_history->recentSavings(30, now))
+        for (const SavingsDailyRecord& row : m_history->recentSavings(summaryDays, now))
             entries.append({row.day, row.extendedMinutes, row.savedWh});
+    return entries;
+}
 
+const QList<SavingsStats::DayEntry>& PowerSaverEngine::recentDays(const QDateTime& now)
+{
+    const QDateTime today = m_calendar.startOfDay(now);
+    if (!m_recentDaysOf.isValid() || m_recentDaysOf != today) {
+        m_recentDays = readRecentDays(now);
+        m_recentDaysOf = today;
+    }
+    return m_recentDays;
+}
+
+void PowerSaverEngine::addToRecentDays(double wh, double minutes, const QDateTime& now)
+{
+    const QDateTime today = m_calendar.startOfDay(now);
+    // Days not read yet, or read on another day, are read afresh at the check anyway.
+    if (!m_recentDaysOf.isValid() || m_recentDaysOf != today)
+        return;
+    // The sums the store takes in today's row, in the same order.
+    for (SavingsStats::DayEntry& entry : m_recentDays) {
+        if (entry.day == today) {
+            entry.wh += wh;
+            entry.minutes += minutes;
+            return;
+        }
+    }
+    m_recentDays.prepend({today, minutes, wh});
+}
+
+SavingsStats::Summary PowerSaverEngine::summaryOf(const QList<SavingsStats::DayEntry>& entries,
+                                                  const QDateTime& now) const
+{
     SavingsStats::Summary summary;
     const QDateTime today = m_calendar.startOfDay(now);
     const QDateTime weekStart = today.addSecs(-weekSeconds);
@@ -615,7 +656,8 @@ void PowerSaverEngine::checkMilestones(const QDateTime& now)
 {
     const QStringList stored = m_defaults.stringArray(milestonesKey).value_or(QStringList());
     QSet<QString> achieved(stored.begin(), stored.end());
-    const QList<SavingsStats::Milestone> reached = SavingsStats::newMilestones(savingsSummary(now), achieved);
+    const QList<SavingsStats::Milestone> reached
+        = SavingsStats::newMilestones(summaryOf(recentDays(now), now), achieved);
     if (reached.isEmpty())
         return;
     for (const SavingsStats::Milestone& milestone : reached)
@@ -656,8 +698,13 @@ void PowerSaverEngine::accrueLedger(const QDateTime& now)
     setTotalSavedWh(m_totalSavedWh + wh);
     setTotalExtendedMinutes(m_totalExtendedMinutes + minutes);
     saveLifetimeTotals();
-    if (m_history)
-        m_history->accrueSavings(wh, minutes, m_activeActionKeys.size(), now);
+    if (m_history) {
+        // The milestone check's copy follows the row; a row that took nothing is read again.
+        if (m_history->accrueSavings(wh, minutes, m_activeActionKeys.size(), now))
+            addToRecentDays(wh, minutes, now);
+        else
+            m_recentDaysOf = QDateTime();
+    }
     checkMilestones(now);
     m_lastLedgerAt = now;
 }

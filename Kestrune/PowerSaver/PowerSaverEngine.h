@@ -165,6 +165,13 @@ private:
     // Ledger totals and milestones.
     void loadLifetimeTotals(const QDateTime& now);
     void saveLifetimeTotals();
+    // Reads the ledger's days of the summary afresh (newest first), for the views.
+    QList<SavingsStats::DayEntry> readRecentDays(const QDateTime& now) const;
+    SavingsStats::Summary summaryOf(const QList<SavingsStats::DayEntry>& days, const QDateTime& now) const;
+    // The same days as the milestone check keeps them between ticks, and today's accrual
+    // added to them.
+    const QList<SavingsStats::DayEntry>& recentDays(const QDateTime& now);
+    void addToRecentDays(double wh, double minutes, const QDateTime& now);
     void checkMilestones(const QDateTime& now);
     void accrueLedger(const QDateTime& now);
     QCoro::Task<> sampleIfNeeded(QDateTime now);
@@ -281,6 +288,9 @@ private:
     QDateTime m_lastSampleAt;
     std::optional<QDateTime> m_lastLedgerAt;
     QDateTime m_ledgerDay;
+    // Read once a day: during a day only today's row changes, and only by the accrual here.
+    QList<SavingsStats::DayEntry> m_recentDays;
+    QDateTime m_recentDaysOf; // the start of the day they were read on; invalid: not read
     bool m_evaluating = false;
     // Processes whose manual release is waiting for the daemon.
     QSet<qint64> m_releasing;

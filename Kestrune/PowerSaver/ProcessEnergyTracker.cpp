@@ -167,7 +167,7 @@ void ProcessEnergyTracker::recordSample(const PowerMetricsReport& report)
 
     m_consecutiveHighNames = m_previousHighNames & highNames;
     m_previousHighNames = highNames;
-    persistEMA();
+    persistEMA(UserDefaults::Write::Batched);
 }
 
 void ProcessEnergyTracker::noteActivated(const RunningApplication& application)
@@ -285,7 +285,7 @@ QList<ProcessEnergyTracker::Drainer> ProcessEnergyTracker::topLearnedDrainers(in
     return drainers;
 }
 
-void ProcessEnergyTracker::persistEMA()
+void ProcessEnergyTracker::persistEMA(UserDefaults::Write write)
 {
     QJsonObject object;
     for (auto it = m_impactEMA.begin(); it != m_impactEMA.end(); ++it) {
@@ -293,7 +293,7 @@ void ProcessEnergyTracker::persistEMA()
             return;
         object.insert(it.key(), it.value());
     }
-    m_defaults.set(impactKey, JsonCodec::write(object));
+    m_defaults.set(impactKey, JsonCodec::write(object), write);
 }
 
 void ProcessEnergyTracker::setLatestProcesses(const QList<ProcessPowerSample>& processes)

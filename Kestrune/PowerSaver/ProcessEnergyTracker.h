@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Foundation/Clock.h"
+#include "Foundation/UserDefaults.h"
 #include "Platform/Workspace/Workspace.h"
 #include "Shared/PowerMetricsReport.h"
 #include "Shared/ProcessPowerSample.h"
@@ -21,7 +22,6 @@
 namespace kestrune {
 
 class HelperClient;
-class UserDefaults;
 
 using ImpactMap = QMap<QString, double>; // process name -> smoothed energy impact
 
@@ -70,7 +70,7 @@ public:
     QDateTime lastSampleAt() const { return m_lastSampleAt; }
     ImpactMap impactEMA() const { return m_impactEMA; }
     // The whole map at once, as a restore of learned state hands it over; persistEMA()
-    // stores it.
+    // stores it (at once unless told otherwise: a sample's figures go in the next batch).
     void setImpactEMA(const ImpactMap& impacts);
     // Empty when no application is known to be in front.
     QString frontmostAppName() const { return m_frontmostAppName; }
@@ -96,7 +96,7 @@ public:
     bool isProtected(const QString& name, const QStringList& exclusions, const QDateTime& now) const;
 
     // Stores the learned averages; a map that cannot be encoded leaves the stored one.
-    void persistEMA();
+    void persistEMA(UserDefaults::Write write = UserDefaults::Write::Now);
 
     // Name prefixes of the processes that keep the system and the desktop running.
     static const QStringList& coreProcessPrefixes();

@@ -35,6 +35,9 @@ KestruneApp::KestruneApp(AppState& state, Options options, QObject* parent)
     });
     // A quit by the footer, the session's end or a signal: charging is given back first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_appDelegate.applicationWillTerminate(); });
+    // The session is ending: what waits for its batch is written before the program may be
+    // ended without a quit.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { m_state.defaults().synchronize(); });
     m_menuBar->show();
 }
 

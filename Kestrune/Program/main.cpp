@@ -51,8 +51,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &kestrune, [&kestrune] { kestrune.finishLaunching(QCoreApplication::arguments()); });
 
     const int code = application.exec();
-    // Settings are written at the end of an event-loop turn; the last turn's may still wait.
-    AppState::shared().defaults().synchronize();
+    // The last turn's settings and the figures of the ticks may still wait to be written.
+    AppState::shared().shutDown();
     instance.release();
     AppLanguage::relaunchIfRequested();
     return code;

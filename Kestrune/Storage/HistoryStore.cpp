@@ -1,7 +1,10 @@
 #include "Kestrune/Storage/HistoryStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -112,6 +115,22 @@ const char* const schemaV1[] = {
     "CREATE INDEX SavingsDailyRecord_day ON SavingsDailyRecord (day)",
 };
 
+// Beside the store: whether the session that had it closed it, how the file looked then, and
+// when it was last read through for damage.
+QString notePath(const QString& store)
+{
+    return store + QStringLiteral("-state");
+}
+
+// The file's size and last change in ms; nothing when it is not there.
+std::optional<std::pair<qint64, qint64>> stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    return std::pair{info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
 QString connectionName()
 {
     static std::atomic<int> next { 0 };
@@ -153,12 +172,61 @@ HistoryStore::HistoryStore(
 
 HistoryStore::~HistoryStore()
 {
-    if (m_db.isValid())
-        m_db.close();
+    close();
     // No handle on the connection may outlive its removal.
     m_db = QSqlDatabase();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void HistoryStore::close()
+{
+    if (!m_db.isValid() || !m_db.isOpen())
+        return;
+    m_db.close();
+    // Only a store in use is noted as closed: a refused file must not pass for a checked one.
+    if (m_inUse)
+        writeNote(true);
+    m_inUse = false;
+}
+
+bool HistoryStore::fullCheckDue(const QDateTime& now)
+{
+    QFile file(notePath(m_filePath));
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QJsonObject note = QJsonDocument::fromJson(file.read(4096)).object();
+    // Still marked in use: the session that had the store ended without closing it.
+    if (note.value(QLatin1String("closed")) != QJsonValue(true))
+        return true;
+    const QJsonObject closedAs = note.value(QLatin1String("file")).toObject();
+    const auto stamp = stampOf(m_filePath);
+    if (!stamp || closedAs.value(QLatin1String("size")).toInteger(-1) != stamp->first
+        || closedAs.value(QLatin1String("modified")).toInteger(-1) != stamp->second)
+        return true;
+    const qint64 checkedMs = note.value(QLatin1String("checkedAt")).toInteger(-1);
+    const qint64 nowMs = now.toMSecsSinceEpoch();
+    // A check dated after now (the clock was set back) tells nothing.
+    if (checkedMs < 0 || checkedMs > nowMs || nowMs - checkedMs >= fullCheckSpacingDays * 86400 * 1000)
+        return true;
+    m_checkedAt = QDateTime::fromMSecsSinceEpoch(checkedMs, Qt::UTC);
+    return false;
+}
+
+bool HistoryStore::writeNote(bool closed) const
+{
+    QJsonObject note{{QLatin1String("closed"), closed},
+                     {QLatin1String("checkedAt"), m_checkedAt.toMSecsSinceEpoch()}};
+    if (closed) {
+        if (const auto stamp = stampOf(m_filePath))
+            note.insert(QLatin1String("file"), QJsonObject{{QLatin1String("size"), stamp->first},
+                                                           {QLatin1String("modified"), stamp->second}});
+    }
+    // Not synced to disk: a note that is lost or cut short reads as none, which only asks for
+    // a full check at the next open.
+    const QByteArray bytes = QJsonDocument(note).toJson(QJsonDocument::Compact);
+    QFile file(notePath(m_filePath));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 bool HistoryStore::initialize(QString* error)
@@ -168,6 +236,9 @@ bool HistoryStore::initialize(QString* error)
         *error = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
+    const QDateTime now = m_clock.now();
+    // Before SQLite touches the file, which it may do on opening it.
+    const bool throughout = fullCheckDue(now);
 
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!m_db.isValid()) {
@@ -195,7 +266,7 @@ bool HistoryStore::initialize(QString* error)
         return false;
     }
     // Everything up to here only reads: a file that is refused stays exactly as it was.
-    if (const QString damage = damageOf(found); !damage.isEmpty()) {
+    if (const QString damage = damageOf(found, throughout); !damage.isEmpty()) {
         *error = QStringLiteral("cannot use %1: %2").arg(m_filePath, damage);
         return false;
     }
@@ -227,23 +298,31 @@ bool HistoryStore::initialize(QString* error)
         return fail(step.lastError().text());
     if (!step.exec(QStringLiteral("COMMIT")))
         return fail(step.lastError().text());
+
+    if (throughout)
+        m_checkedAt = now;
+    // In use until closed: a session that ends without closing leaves the note saying so.
+    writeNote(false);
+    m_inUse = true;
     return true;
 }
 
-QString HistoryStore::damageOf(qint64 version) const
+QString HistoryStore::damageOf(qint64 version, bool throughout) const
 {
     // A damaged b-tree reads as empty tables and takes writes into the damage.
-    QSqlQuery check(m_db);
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
-        return QStringLiteral("the integrity check failed: %1").arg(check.lastError().text());
-    QStringList problems;
-    while (check.next()) {
-        const QString line = check.value(0).toString();
-        if (line != QLatin1String("ok") && problems.size() < 3)
-            problems << line;
+    if (throughout) {
+        QSqlQuery check(m_db);
+        if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+            return QStringLiteral("the integrity check failed: %1").arg(check.lastError().text());
+        QStringList problems;
+        while (check.next()) {
+            const QString line = check.value(0).toString();
+            if (line != QLatin1String("ok") && problems.size() < 3)
+                problems << line;
+        }
+        if (!problems.isEmpty())
+            return QStringLiteral("the file is damaged (%1)").arg(problems.join(QStringLiteral("; ")));
     }
-    if (!problems.isEmpty())
-        return QStringLiteral("the file is damaged (%1)").arg(problems.join(QStringLiteral("; ")));
 
     // The tables and columns this build reads and writes, against what the file holds. A
     // database of another program, or an empty one that merely carries our version, would
@@ -542,17 +621,18 @@ SavingsDailyRecord HistoryStore::todaySavingsRecord(const QDateTime& now)
     return fresh;
 }
 
-void HistoryStore::accrueSavings(
+bool HistoryStore::accrueSavings(
     double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now)
 {
     const SavingsDailyRecord today = todaySavingsRecord(now);
     if (!today.id().isStored())
-        return;
+        return false;
     // The sums are taken in the row itself, so a stale copy held elsewhere cannot undo them.
-    exec(QStringLiteral("UPDATE SavingsDailyRecord SET savedWh = savedWh + ?,"
+    const std::optional<int> changed = exec(QStringLiteral("UPDATE SavingsDailyRecord SET savedWh = savedWh + ?,"
                         " extendedMinutes = extendedMinutes + ?, actionsCount = MAX(actionsCount, ?)"
                         " WHERE id = ?"),
         { deltaWh, deltaMinutes, actionsCount, today.id().value() });
+    return changed == 1;
 }
 
 void HistoryStore::addActionOutcome(const QString& actionKey, double deltaW, bool valid)

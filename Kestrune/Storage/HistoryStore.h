@@ -34,6 +34,8 @@ public:
     static constexpr int sampleFetchLimit = 20000;
     // The schema this build writes. A file of a newer schema is left alone.
     static constexpr int schemaVersion = 1;
+    // How long a store that is closed cleanly each time goes without being read through.
+    static constexpr qint64 fullCheckSpacingDays = 7;
 
     // $XDG_DATA_HOME/Kestrune/History.store
     static QString defaultFilePath();
@@ -43,9 +45,17 @@ public:
     // reading and writing (damaged, not a database, a database of another program or without
     // our tables, read-only, from a newer build); the file is then left as it was. `clock` stamps outcomes and places the pruning cutoff;
     // `calendar` decides where a day of the savings ledger begins.
+    //
+    // Reading the whole file for damage takes longer the more history it holds, so it is done
+    // only when the last session did not close the store, when the file changed after that,
+    // and otherwise once every fullCheckSpacingDays; other opens check the header and our
+    // tables. A note beside the file ("History.store-state") keeps what that takes.
     static std::unique_ptr<HistoryStore> open(const QString& filePath, QString* error = nullptr,
         const Clock& clock = Clock::system(), LocalCalendar calendar = LocalCalendar());
+    // Closes the store cleanly (also done by the destructor); nothing is read or written
+    // after it.
     ~HistoryStore();
+    void close();
 
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -87,8 +97,9 @@ public:
     // day a second row and count its savings twice.
     SavingsDailyRecord todaySavingsRecord(const QDateTime& now);
     // Adds to today's row; `actionsCount` is the number of actions in force, and the row
-    // keeps the day's largest. Skipped when today's row cannot be read.
-    void accrueSavings(double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now);
+    // keeps the day's largest. Skipped when today's row cannot be read; false when nothing
+    // was added.
+    bool accrueSavings(double deltaWh, double deltaMinutes, qint64 actionsCount, const QDateTime& now);
     void addActionOutcome(const QString& actionKey, double deltaW, bool valid);
     // Deletes every row stamped before now - olderThanDays × 24 h.
     void pruneOldData(int olderThanDays);
@@ -96,9 +107,15 @@ public:
 private:
     HistoryStore(QString filePath, QString connectionName, const Clock& clock, LocalCalendar calendar);
     bool initialize(QString* error);
+    // Whether this open must read the whole file for damage, from the note of the last
+    // session and the file as it is now; when not, takes the time of the last such check.
+    bool fullCheckDue(const QDateTime& now);
+    // The note beside the file: that the store is in use, or that it was closed cleanly and
+    // how the file looked then. False when it could not be written.
+    bool writeNote(bool closed) const;
     // Why the open file cannot serve as a store of schema `version` (damaged, or not a store
-    // of ours); empty when it can. Reads only.
-    QString damageOf(qint64 version) const;
+    // of ours); empty when it can. Reads only; reads the whole file only when `throughout`.
+    QString damageOf(qint64 version, bool throughout) const;
 
     // Rows of one type matching `clause` (WHERE / ORDER BY / LIMIT with ? placeholders);
     // nothing when the read failed, as opposed to an empty list when nothing matched.
@@ -127,6 +144,10 @@ private:
     const Clock& m_clock;
     LocalCalendar m_calendar;
     QSqlDatabase m_db;
+    // When the file was last read through for damage.
+    QDateTime m_checkedAt;
+    // Opened and accepted, not closed yet.
+    bool m_inUse = false;
 };
 
 } // namespace kestrune

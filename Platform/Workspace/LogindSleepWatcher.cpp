@@ -11,7 +11,9 @@ LogindSleepWatcher::LogindSleepWatcher(QDBusConnection bus, QObject* parent)
 
 void LogindSleepWatcher::prepareForSleep(bool start)
 {
-    if (!start)
+    if (start)
+        emit willSleep();
+    else
         emit didWake();
 }
 

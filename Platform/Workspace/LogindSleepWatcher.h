@@ -5,10 +5,11 @@
 
 namespace kestrune {
 
-// Tells when the machine has woken from sleep: logind (org.freedesktop.login1 on the system
-// bus) announces PrepareForSleep(true) before suspending and PrepareForSleep(false) after
-// resuming. Only the announcement of the name's owner counts; another peer sending the same
-// signal is not heard. Where there is no logind there is no wake notice at all.
+// Tells when the machine is about to sleep and when it has woken: logind
+// (org.freedesktop.login1 on the system bus) announces PrepareForSleep(true) before suspending
+// and PrepareForSleep(false) after resuming. Only the announcement of the name's owner counts;
+// another peer sending the same signal is not heard. Where there is no logind there are no
+// notices at all.
 class LogindSleepWatcher : public QObject {
     Q_OBJECT
 
@@ -23,6 +24,7 @@ public:
     bool isWatching() const { return m_watching; }
 
 signals:
+    void willSleep();
     void didWake();
 
 private slots:

@@ -80,6 +80,23 @@ TEST_F(UserDefaultsTest, WritesPendingChangesWhenDestroyedAndKeepsTheFilePrivate
               QFile::Permissions());
 }
 
+TEST_F(UserDefaultsTest, AValueSetAgainWritesNothingUnlessItsKindChanged)
+{
+    UserDefaults defaults(path());
+    defaults.set("limit", 80);
+    defaults.set("learnt", 7.5, UserDefaults::Write::Batched);
+    ASSERT_TRUE(defaults.synchronize());
+    ASSERT_TRUE(QFile::remove(path()));
+    defaults.set("limit", 80);
+    defaults.set("learnt", 7.5, UserDefaults::Write::Batched);
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_FALSE(QFile::exists(path()));
+    // The number 80 as a double is another value for a store that keeps the kinds apart.
+    defaults.set("limit", 80.0);
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(UserDefaults(path()).object("limit").typeId(), QMetaType::Double);
+}
+
 TEST_F(UserDefaultsTest, TypedReadsTellStoredKindsApart)
 {
     UserDefaults defaults(path());

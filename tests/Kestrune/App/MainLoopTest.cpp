@@ -1,3 +1,4 @@
+#include "Foundation/UserDefaults.h"
 #include "Kestrune/Storage/HistoryStore.h"
 #include "Platform/Workspace/LogindSleepWatcher.h"
 #include "Shared/HelperProtocol.h"
@@ -80,9 +81,9 @@ TEST_F(MainLoop, SpacingsFollowTheReadingsDatesAlsoWhenTheClockGoesBack)
     EXPECT_EQ(samples(), 3);
 }
 
-// Without a history store: start runs once, a wake makes charge control write its state
-// again, and each plug session announces "full" and "limit" once.
-TEST_F(MainLoop, StartWakeAndPlugSessionsWithoutAHistoryStore)
+// Without a history store: start runs once, a sleep writes the waiting figures, a wake makes
+// charge control write its state again, and each plug session announces "full" and "limit" once.
+TEST_F(MainLoop, StartSleepWakeAndPlugSessionsWithoutAHistoryStore)
 {
     preset({{"backendEnabled", false}, {"autopilotEnabled", false}});
     setMachine(battery(100, true));
@@ -104,10 +105,19 @@ TEST_F(MainLoop, StartWakeAndPlugSessionsWithoutAHistoryStore)
 
     QDBusConnection logind = bus.connect(QStringLiteral("logind"));
     ASSERT_TRUE(logind.registerService(LogindSleepWatcher::service));
-    QDBusMessage woke = QDBusMessage::createSignal(
-        LogindSleepWatcher::path, LogindSleepWatcher::interface, QStringLiteral("PrepareForSleep"));
-    woke << false;
-    ASSERT_TRUE(logind.send(woke));
+    const auto prepareForSleep = [](bool start) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            LogindSleepWatcher::path, LogindSleepWatcher::interface, QStringLiteral("PrepareForSleep"));
+        return signal << start;
+    };
+    // Figures waiting for their batch are on disk before the machine sleeps.
+    app.defaults().set("learnt", 6.5, UserDefaults::Write::Batched);
+    const auto onDisk = [&] { return UserDefaults(app.defaults().filePath()).contains("learnt"); };
+    spin(50);
+    EXPECT_FALSE(onDisk());
+    ASSERT_TRUE(logind.send(prepareForSleep(true)));
+    EXPECT_TRUE(waitUntil(onDisk));
+    ASSERT_TRUE(logind.send(prepareForSleep(false)));
     EXPECT_EQ(callsOf(setChargingEnabled, 2), 2);
     app.handleControllerEvent(ChargeController::Event::startedHolding(80));
     const QStringList session{QStringLiteral("満充電が完了しました"), QStringLiteral("充電上限に到達しました")};

@@ -133,4 +133,40 @@ TEST_F(PowerSaverEngineTest, MilestonesReachedTogetherAreAllKeptButOnlyTheLastIs
     EXPECT_EQ(announced.size(), 1);
 }
 
+// The check keeps the ledger's days between ticks: it must follow today's row tick by tick and
+// take up the new day at midnight.
+TEST_F(PowerSaverEngineTest, TheMilestoneCheckFollowsTodaysRowAcrossTicksAndMidnight)
+{
+    QList<QString> announced;
+    engine->onMilestone = [&](const SavingsStats::Milestone& milestone) { announced << milestone.key; };
+    clock.set(QDateTime(QDate(2026, 3, 2), QTime(23, 58, 0), berlin));
+    defaults->set("share.totalsInitialized", true);
+    defaults->set("share.milestonesAchieved", QStringList{"daily30", "total1h", "total6h"});
+    for (int day = 1; day <= 5; ++day)
+        history->accrueSavings(0, 5, 1, clock.now().addDays(-day));
+    history->accrueSavings(0, 4.9, 1, clock.now());
+    engine->loadLedgerTotals(clock.now());
+    access->setDrainWatts(8);
+    access->setActive({"throttle:x"}, clock.now());
+    access->accrueLedger(clock.now());
+
+    // 1/18 min a tick: today becomes the sixth day in a row before midnight.
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(30);
+        access->accrueLedger(clock.now());
+    }
+    EXPECT_EQ(engine->savingsSummary(clock.now()).streakDays, 6);
+    EXPECT_TRUE(announced.isEmpty());
+    // After midnight the new day needs its own five minutes to make the seventh.
+    int ticks = 0;
+    while (announced.isEmpty() && ticks < 200) {
+        clock.advance(30);
+        access->accrueLedger(clock.now());
+        ++ticks;
+    }
+    EXPECT_EQ(announced, QList<QString>{"streak7"});
+    EXPECT_EQ(ticks, 1 + 90) << "the tick that crosses midnight, then 90 ticks of 1/18 min";
+    EXPECT_EQ(engine->savingsSummary(clock.now()).streakDays, 7);
+}
+
 } // namespace kestrune::test

@@ -9,7 +9,7 @@
 using namespace kestrune;
 using namespace kestrune::test;
 
-TEST(LogindSleepWatcher, WakesOnlyWhenLogindAnnouncesTheResume)
+TEST(LogindSleepWatcher, HearsTheSleepAndTheResumeOnlyFromLogind)
 {
     PrivateBus bus;
     ASSERT_TRUE(bus.isRunning());
@@ -17,7 +17,9 @@ TEST(LogindSleepWatcher, WakesOnlyWhenLogindAnnouncesTheResume)
     LogindSleepWatcher watcher(bus.connect("application"));
     ASSERT_TRUE(watcher.isWatching());
     int wakes = 0;
+    int sleeps = 0;
     QObject::connect(&watcher, &LogindSleepWatcher::didWake, [&] { ++wakes; });
+    QObject::connect(&watcher, &LogindSleepWatcher::willSleep, [&] { ++sleeps; });
 
     QDBusConnection logind = bus.connect("logind");
     ASSERT_TRUE(logind.registerService(LogindSleepWatcher::service));
@@ -29,10 +31,12 @@ TEST(LogindSleepWatcher, WakesOnlyWhenLogindAnnouncesTheResume)
         from.send(signal << start);
     };
 
+    announce(impostor, true);
     announce(logind, true);
     announce(impostor, false);
     announce(logind, false);
     EXPECT_TRUE(waitUntil([&] { return wakes == 1; }));
     spin(100);
     EXPECT_EQ(wakes, 1);
+    EXPECT_EQ(sleeps, 1);
 }

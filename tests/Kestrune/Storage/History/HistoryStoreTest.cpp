@@ -309,6 +309,59 @@ TEST(HistoryStoreOpenTest, DamagedAndForeignDatabasesAreRefusedAndLeftAsTheyWere
     EXPECT_EQ(RawFile(foreign).run("SELECT count(*) FROM sqlite_master").toInt(), 1);
 }
 
+TEST(HistoryStoreOpenTest, TheWholeFileIsReadAfterAnUncleanEndOrAWeekAndOtherwiseOnlyItsHeaderAndTables)
+{
+    QTemporaryDir dir;
+    test::ManualClock clock { utc(2026, 3, 2, 9) };
+    QString error;
+    // Fills a store and closes it; answers the note beside it as it was while the store was open.
+    const auto fill = [&](const QString& path) {
+        auto store = HistoryStore::open(path, &error, clock);
+        EXPECT_TRUE(store) << error.toStdString();
+        for (int i = 0; store && i < 2000; ++i) {
+            BatterySample sample(utc(2026, 3, 1, 0).addSecs(55 * i), 50, false, false, 30, 90, 100, -6);
+            EXPECT_TRUE(store->save(sample));
+        }
+        QFile note(path + "-state");
+        return note.open(QIODevice::ReadOnly) ? note.readAll() : QByteArray();
+    };
+    // Damage only a read of the whole file finds: the sample table's pages, the header and the
+    // schema intact, the file's size and time of change as the last close left them.
+    const auto damage = [](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+        for (qint64 page = 4; page < 12; ++page) {
+            file.seek(page * 4096);
+            file.write(QByteArray(4096, static_cast<char>(0xa5)));
+        }
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+
+    // Closed cleanly a day after its last full check: the header and tables are all that is read.
+    const QString clean = dir.filePath("clean.store");
+    fill(clean);
+    damage(clean);
+    clock.advance(6 * 86400);
+    EXPECT_TRUE(HistoryStore::open(clean, &error, clock)) << error.toStdString();
+    // A week after the last full check, the next open reads it through.
+    clock.advance(86400);
+    EXPECT_FALSE(HistoryStore::open(clean, &error, clock));
+    EXPECT_TRUE(error.contains("damaged")) << error.toStdString();
+
+    // A session that ended without closing its store: the note as a crash leaves it.
+    const QString crashed = dir.filePath("crashed.store");
+    const QByteArray inUse = fill(crashed);
+    ASSERT_FALSE(inUse.isEmpty());
+    damage(crashed);
+    QFile note(crashed + "-state");
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly | QIODevice::Truncate) && note.write(inUse) == inUse.size());
+    note.close();
+    EXPECT_FALSE(HistoryStore::open(crashed, &error, clock));
+    EXPECT_TRUE(error.contains("damaged")) << error.toStdString();
+}
+
 TEST(HistoryStoreOpenTest, ReadOnlyFileIsRefusedRatherThanDroppingEveryWrite)
 {
     if (geteuid() == 0)
