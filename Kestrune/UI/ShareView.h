@@ -53,7 +53,7 @@ public:
     ShareView(AppState& state, Options options, QWidget* parent = nullptr);
 
     // The card's battery health: the full-charge capacity over the design capacity in percent,
-    // at most 100; 0 when either is unknown (below 1 mAh), none without a reading.
+    // at most 100; none without a reading or when either capacity is unknown (below 1 mAh).
     static std::optional<double> healthPercent(const std::optional<BatterySnapshot>& snapshot);
     // The product site with the whole minutes ("m") and the period ("p"): the link a post
     // carries when the card could not be hosted.

@@ -165,8 +165,10 @@ TEST_F(ShareViewTest, TheCardsHealthIsTheFullChargeOverTheDesignCapacity)
     BatterySnapshot reading;
     reading.designCapacitymAh = 0;
     reading.nominalCapacitymAh = 4000;
-    EXPECT_EQ(ShareView::healthPercent(reading), 0.0);
+    EXPECT_EQ(ShareView::healthPercent(reading), std::nullopt);
     reading.designCapacitymAh = 5000;
+    reading.nominalCapacitymAh = 0; // a firmware glitch, not a dead battery
+    EXPECT_EQ(ShareView::healthPercent(reading), std::nullopt);
     reading.nominalCapacitymAh = 5200;
     EXPECT_EQ(ShareView::healthPercent(reading), 100.0);
     reading.nominalCapacitymAh = 4000;
