@@ -7,4 +7,16 @@ void UrlRecorder::open(const QUrl& url)
     opened << url;
 }
 
+DesktopOpener::Open UrlRecorder::opener()
+{
+    return [this](QUrl url) { return take(std::move(url)); };
+}
+
+QCoro::Task<bool> UrlRecorder::take(QUrl url)
+{
+    if (takes)
+        opened << url;
+    co_return takes;
+}
+
 } // namespace kestrune::test
