@@ -3,7 +3,7 @@
 #include <QProcess>
 
 #include <QCoro/QCoroProcess>
-#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
 
 #include <memory>
 
@@ -23,12 +23,16 @@ QCoro::Task<bool> DesktopOpener::open(QString program, QUrl url, std::chrono::mi
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
+    // Whether the program runs, or could not be started at all, is known after an event loop
+    // turn or two; a quick one may have ended by then. (QCoro's wait for the start waits out its
+    // time-out on a failure.)
     process->start(QIODevice::ReadOnly);
     while (process->state() == QProcess::Starting)
-        co_await qCoro(process.get(), &QProcess::stateChanged);
-    if (process->state() != QProcess::Running)
+        co_await QCoro::sleepFor(std::chrono::milliseconds(1));
+    if (process->error() == QProcess::FailedToStart)
         co_return false;
-    if (!co_await qCoro(process.get()).waitForFinished(settle) && process->state() != QProcess::NotRunning) {
+    if (process->state() == QProcess::Running && !co_await qCoro(process.get()).waitForFinished(settle)
+        && process->state() != QProcess::NotRunning) {
         // The opener holds the application it started in its foreground: it is left to end
         // with it, never stopped from here.
         QProcess* running = process.release();

@@ -16,6 +16,8 @@ QCoro::Task<bool> UrlRecorder::take(QUrl url)
 {
     if (takes)
         opened << url;
+    else
+        ++refused;
     co_return takes;
 }
 

@@ -16,8 +16,9 @@ class UrlRecorder : public QObject {
 
 public:
     QList<QUrl> opened;
-    // Whether the opener takes what it is asked to open; a link it refuses is not recorded.
+    // Whether the opener takes what it is asked to open; a link it refuses is only counted.
     bool takes = true;
+    int refused = 0;
 
     // Must not outlive the recorder.
     DesktopOpener::Open opener();

@@ -329,6 +329,7 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
     desktop.takes = false;
     find("shareElsewhere")->click();
     EXPECT_EQ(shares(), (QStringList{QStringLiteral("today"), QStringLiteral("today")}));
+    EXPECT_TRUE(waitUntil([&] { return desktop.refused == 1; }));
 }
 
 } // namespace kestrune::test
