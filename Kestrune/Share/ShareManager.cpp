@@ -6,7 +6,6 @@
 #include "Kestrune/Share/ShareCardImage.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 
 namespace kestrune {
@@ -34,7 +33,7 @@ QString ShareManager::postText(double minutes, SharePeriod period)
     return sentence + QStringLiteral(" #Kestrune");
 }
 
-bool ShareManager::shareToX(const QByteArray& pngData, const QString& text, const QUrl& url)
+QCoro::Task<bool> ShareManager::shareToX(QByteArray pngData, QString text, QUrl url, DesktopOpener::Open open)
 {
     // The card goes first, so it is there to paste when the browser comes up.
     QGuiApplication::clipboard()->setMimeData(ShareCardImage(pngData).mimeData().release());
@@ -46,8 +45,8 @@ bool ShareManager::shareToX(const QByteArray& pngData, const QString& text, cons
     QUrl post(QStringLiteral("https://x.com/intent/post"));
     post.setQuery(query, QUrl::StrictMode);
     if (!post.isValid())
-        return false;
-    return QDesktopServices::openUrl(post);
+        co_return false;
+    co_return co_await open(post);
 }
 
 QString ShareManager::fileName(SharePeriod period)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "Kestrune/Share/SharePeriod.h"
+#include "Platform/Opener/DesktopOpener.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+
+#include <QCoro/QCoroTask>
 
 #include <functional>
 
@@ -26,8 +29,9 @@ public:
     static QString postText(double minutes, SharePeriod period);
 
     // Puts the card on the clipboard (it alone), then opens X's post page with `text` and
-    // `url` filled in. True when the page was opened; the card stays on the clipboard anyway.
-    static bool shareToX(const QByteArray& pngData, const QString& text, const QUrl& url);
+    // `url` filled in through `open`. True once the page has opened; the card stays on the
+    // clipboard anyway.
+    static QCoro::Task<bool> shareToX(QByteArray pngData, QString text, QUrl url, DesktopOpener::Open open);
 
     // "Kestrune-<period>.png".
     static QString fileName(SharePeriod period);

@@ -27,15 +27,15 @@ BatterySample::BatterySample(QDateTime timestamp, qint64 soc, bool isCharging, b
 
 BatterySample::BatterySample(const BatterySnapshot& snapshot)
     : BatterySample(snapshot.date, snapshot.socPercent, snapshot.isCharging, snapshot.externalConnected,
-        snapshot.temperatureC, healthPercentOf(snapshot.designCapacitymAh, snapshot.nominalCapacitymAh),
+        snapshot.temperatureC, healthPercentOf(snapshot.designCapacitymAh, snapshot.nominalCapacitymAh).value_or(0),
         snapshot.cycleCount, snapshot.voltageV * snapshot.amperageA)
 {
 }
 
-double BatterySample::healthPercentOf(qint64 designCapacitymAh, qint64 nominalCapacitymAh)
+std::optional<double> BatterySample::healthPercentOf(qint64 designCapacitymAh, qint64 nominalCapacitymAh)
 {
     if (designCapacitymAh < 1 || nominalCapacitymAh < 1)
-        return 0;
+        return std::nullopt;
     // Kept unrounded, so that a slow loss of capacity shows in the trend.
     const double percent
         = static_cast<double>(nominalCapacitymAh) / static_cast<double>(designCapacitymAh) * 100.0;

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 namespace kestrune {
 
 struct BatterySnapshot;
@@ -18,16 +20,17 @@ public:
 
     RecordId id() const { return m_id; }
 
-    // Full-charge capacity as a share of design capacity, capped at 100; 0 when either
-    // capacity is unknown (below 1 mAh), since a ratio against nothing means nothing.
-    static double healthPercentOf(qint64 designCapacitymAh, qint64 nominalCapacitymAh);
+    // Full-charge capacity as a share of design capacity, capped at 100; unknown when either
+    // capacity is below 1 mAh: missing, or a full capacity of 0, which is a firmware glitch
+    // rather than a dead battery. A ratio against nothing means nothing.
+    static std::optional<double> healthPercentOf(qint64 designCapacitymAh, qint64 nominalCapacitymAh);
 
     QDateTime timestamp;
     qint64 soc = 0; // percent
     bool isCharging = false;
     bool acAttached = false;
     double temperature = 0; // °C
-    double healthPercent = 0; // percent
+    double healthPercent = 0; // percent; 0 when unknown
     qint64 cycleCount = 0;
     double watts = 0; // into the battery; negative while it discharges
 

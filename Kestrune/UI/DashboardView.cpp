@@ -132,8 +132,9 @@ DashboardView::Cards DashboardView::cardsFor(
     Cards cards;
     cards.charge = QString::number(s.socPercent) + u'%';
     cards.chargeDetail = status;
-    cards.capacity = QString::asprintf(
-        "%.1f%%", BatterySample::healthPercentOf(s.designCapacitymAh, s.nominalCapacitymAh));
+    // Without a reading every card reads zero; a reading whose capacity is unknown says so.
+    const std::optional<double> health = BatterySample::healthPercentOf(s.designCapacitymAh, s.nominalCapacitymAh);
+    cards.capacity = !snapshot || health ? QString::asprintf("%.1f%%", health.value_or(0)) : dash();
     cards.cycles = Localized::fmt("%lld回", qint64(s.cycleCount));
     cards.cycleDetail = !snapshot || s.designCapacitymAh < 1
         ? dash()

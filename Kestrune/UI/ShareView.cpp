@@ -269,11 +269,14 @@ void ShareView::shareToX()
     setUploading(true);
     const double minutes = m_period.minutes(m_state.powerSaver().savingsSummary(m_state.clock().now()));
     QTimer::singleShot(0, &m_state, [state = &m_state, view = QPointer<ShareView>(this), png = *m_pngData,
-                                     period = m_period, minutes] { post(*state, view, png, period, minutes); });
+                                     period = m_period, minutes,
+                                     open = m_options.openLink ? m_options.openLink : DesktopOpener::system()] {
+        post(*state, view, png, period, minutes, open);
+    });
 }
 
 QCoro::Task<> ShareView::post(AppState& state, QPointer<ShareView> view, QByteArray png, SharePeriod period,
-                              double minutes)
+                              double minutes, DesktopOpener::Open open)
 {
     const QPointer<const QObject> alive = state.lifetime();
     const qint64 wholeMinutes = Rounding::toInteger(minutes);
@@ -284,7 +287,11 @@ QCoro::Task<> ShareView::post(AppState& state, QPointer<ShareView> view, QByteAr
         co_return;
     // Whatever went wrong with the upload, the post goes out with the site's link instead.
     const QUrl link = hosted ? hosted.value() : fallback;
-    const bool opened = ShareManager::shareToX(png, ShareManager::postText(minutes, period), link);
+    // Opened means a browser took the page, which the desktop's opener tells only once it has
+    // tried: its start alone is no answer.
+    const bool opened = co_await ShareManager::shareToX(png, ShareManager::postText(minutes, period), link, open);
+    if (!alive)
+        co_return;
     // Recorded on the user's intent, as a share through "その他…" is, even when no browser came up.
     state.recordShare(period);
     if (view)

@@ -33,7 +33,8 @@ class SymbolLabel;
 // application, copy it, save it).
 //
 // A post runs on after the window closes: it still opens X's page, records the share and tells
-// the user, and leaves the window alone once it is gone.
+// the user, and leaves the window alone once it is gone. The user is told to paste only once
+// the page has really opened.
 class ShareView : public QWidget {
     Q_OBJECT
 
@@ -45,6 +46,8 @@ public:
         ShareManager::SaveLocationChooser chooseSaveLocation;
         // Where "その他…" hands the card; none: the desktop portal on the session bus.
         std::optional<ShareSheet> shareSheet;
+        // How a post opens X's page; none: the desktop's opener.
+        DesktopOpener::Open openLink;
         // How a card becomes its PNG; none: ShareCardView::renderPNG().
         std::function<std::optional<QByteArray>(const ShareCardView&)> renderCard;
     };
@@ -53,7 +56,7 @@ public:
     ShareView(AppState& state, Options options, QWidget* parent = nullptr);
 
     // The card's battery health: the full-charge capacity over the design capacity in percent,
-    // at most 100; 0 when either is unknown (below 1 mAh), none without a reading.
+    // at most 100; none without a reading or when either capacity is unknown (below 1 mAh).
     static std::optional<double> healthPercent(const std::optional<BatterySnapshot>& snapshot);
     // The product site with the whole minutes ("m") and the period ("p"): the link a post
     // carries when the card could not be hosted.
@@ -84,7 +87,7 @@ private:
     // The post once the button was pressed: with the card, period and minutes of that moment,
     // whatever the window does meanwhile, and without the window once it is closed.
     static QCoro::Task<> post(AppState& state, QPointer<ShareView> view, QByteArray png, SharePeriod period,
-                              double minutes);
+                              double minutes, DesktopOpener::Open open);
 
     AppState& m_state;
     Options m_options;

@@ -75,7 +75,12 @@ int DisplayBrightness::set(quint32, float value)
     const auto max = maxBrightness(*device);
     if (!max)
         return failure;
-    const double steps = std::floor(double(std::clamp(value, 0.0f, 1.0f)) * double(*max) + 0.001);
+    // A fraction read from a fine scale (max_brightness 96,000 or 120,000) is a float within
+    // half a float step of raw / max, so times max it can fall just short of the raw value and
+    // round down a whole step. The margin, the largest such shortfall, brings a value read back
+    // to exactly its step; it is far too small to lift a cap over a step of its own.
+    const double margin = double(*max) * std::ldexp(1.0, -24) + 0.001;
+    const double steps = std::floor(double(std::clamp(value, 0.0f, 1.0f)) * double(*max) + margin);
     const auto raw = static_cast<quint32>(std::clamp<double>(steps, 1, double(*max)));
     return m_writer->write(QStringLiteral("backlight"), QFileInfo(*device).fileName(), raw) ? success : failure;
 }

@@ -28,9 +28,9 @@ public:
 
     // `success` and the brightness / max_brightness, clamped to 0…1; `failure` otherwise.
     int get(quint32 display, float* value) const;
-    // Sets ⌊value × max + 0.001⌋ steps, but at least 1: some panels switch off at 0. Rounding
-    // down keeps a cap from being exceeded, so reading it back never looks like the user
-    // raising the brightness.
+    // Sets value × max steps rounded down, but at least 1: some panels switch off at 0.
+    // Rounding down keeps a cap from being exceeded, so reading it back never looks like the
+    // user raising the brightness; a value that get() read sets exactly the step it read.
     int set(quint32 display, float value);
 
 private:

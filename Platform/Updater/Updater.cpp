@@ -30,6 +30,8 @@ Updater::Updater(Options options, UserDefaults& defaults, UpdateUserDriver& driv
     , m_driver(driver)
     , m_clock(clock)
 {
+    if (const std::optional<QString> feed = m_defaults.string(QString::fromLatin1(feedUrlKey)))
+        m_options.feedUrl = QUrl(*feed);
     m_canCheckForUpdates = UpdateFeed::isWebAddress(m_options.feedUrl)
         && VersionNumber::parse(m_options.currentVersion).has_value();
     m_network.setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);

@@ -30,6 +30,9 @@ class Updater : public QObject {
 
 public:
     static constexpr auto lastCheckTimeKey = "updater.lastCheckTime";
+    // A feed address stored here takes the built-in one's place, an empty one turns checks
+    // off: so a demo or a test installation points its checks at a feed of its own, or none.
+    static constexpr auto feedUrlKey = "SUFeedURL";
     // A feed is a few kilobytes; anything far larger is not one.
     static constexpr qint64 maximumFeedBytes = 16 * 1024 * 1024;
 

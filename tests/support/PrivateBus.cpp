@@ -1,44 +1,45 @@
 #include "tests/support/PrivateBus.h"
 
+#include "tests/support/TestPaths.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
 namespace kestrune::test {
 
 namespace {
-// A session-type bus that admits every user (authenticated by their socket credentials).
-const char* const anyoneConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+
+// The tests' bus configuration with the service folder, and for Users::Anyone every user
+// admitted (authenticated by their socket credentials).
+QByteArray configuration(PrivateBus::Users users, const QString& serviceDirectory)
+{
+    QString config = QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
+  <include>%1</include>
+  <servicedir>%2</servicedir>
+)")
+                         .arg(QString(sourceDir() + QStringLiteral("/tests/support/test-bus.conf")).toHtmlEscaped(),
+                              serviceDirectory.toHtmlEscaped());
+    if (users == PrivateBus::Users::Anyone)
+        config += QStringLiteral("  <policy context=\"default\"><allow user=\"*\"/></policy>\n");
+    return (config + QStringLiteral("</busconfig>\n")).toUtf8();
+}
+
 } // namespace
 
-PrivateBus::PrivateBus(Users users)
+PrivateBus::PrivateBus(Users users, const QString& serviceDirectory)
 {
-    QStringList busArguments{QStringLiteral("--session")};
-    if (users == Users::Anyone) {
-        m_configDir = std::make_unique<QTemporaryDir>();
-        const QString config = m_configDir->filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly) || file.write(anyoneConfig) < 0)
-            return;
-        file.close();
-        busArguments = {QStringLiteral("--config-file=") + config};
-    }
+    const QString config = m_configDir.filePath(QStringLiteral("bus.conf"));
+    const QString services = serviceDirectory.isEmpty() ? m_configDir.filePath(QStringLiteral("services"))
+                                                        : serviceDirectory;
+    QFile file(config);
+    if (!m_configDir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(configuration(users, services)) < 0)
+        return;
+    file.close();
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-    m_daemon.setArguments(busArguments
-                          + QStringList{QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                                        QStringLiteral("--print-address=1")});
+    m_daemon.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
     m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
     m_daemon.start();
     if (!m_daemon.waitForStarted(5000))

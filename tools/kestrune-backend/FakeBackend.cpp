@@ -136,12 +136,7 @@ FakeBackend::FakeBackend(QObject* parent)
 FakeBackend::FakeBackend(Options options, QObject* parent)
     : QObject(parent)
     , m_options(options)
-    , m_text(QStringLiteral("今回のセッションでは画面の減光が最も効果的でした。"))
 {
-    m_strategy.insert(QStringLiteral("target_drain_watts"), 8.0);
-    m_strategy.insert(QStringLiteral("brightness_cap"), 0.7);
-    m_strategy.insert(QStringLiteral("escalate_soc_threshold"), 40);
-    m_strategy.insert(QStringLiteral("reasoning"), QStringLiteral("負荷の高い処理は少なめです。"));
     connect(&m_server, &QTcpServer::newConnection, this, &FakeBackend::accept);
 }
 
@@ -465,11 +460,26 @@ FakeBackend::Answer FakeBackend::model(const Request& request, const QString& ki
     QJsonObject usage;
     usage.insert(QStringLiteral("input_tokens"), m_inputTokens);
     usage.insert(QStringLiteral("output_tokens"), m_outputTokens);
+    const bool japanese = body.value(QStringLiteral("payload")).toObject().value(QStringLiteral("lang"))
+        == QLatin1String("ja");
     QJsonObject answer;
-    if (kind == QLatin1String("strategy"))
-        answer.insert(QStringLiteral("strategy"), m_strategy);
-    else
-        answer.insert(QStringLiteral("text"), m_text);
+    if (kind == QLatin1String("strategy")) {
+        QJsonObject strategy;
+        strategy.insert(QStringLiteral("target_drain_watts"), 8.0);
+        strategy.insert(QStringLiteral("brightness_cap"), 0.7);
+        strategy.insert(QStringLiteral("escalate_soc_threshold"), 40);
+        strategy.insert(QStringLiteral("reasoning"), japanese ? QStringLiteral("負荷の高い処理は少なめです。")
+                                                              : QStringLiteral("Few heavy processes are running."));
+        answer.insert(QStringLiteral("strategy"), m_strategy.value_or(strategy));
+    } else if (kind == QLatin1String("report")) {
+        answer.insert(QStringLiteral("text"),
+                      m_text.value_or(japanese ? QStringLiteral("今回のセッションでは画面の減光が最も効果的でした。")
+                                               : QStringLiteral("Dimming the display saved the most this session.")));
+    } else {
+        answer.insert(QStringLiteral("text"),
+                      m_text.value_or(japanese ? QStringLiteral("バックグラウンドの処理がいつもより多くの電力を使っています。")
+                                               : QStringLiteral("Background processes draw more power than usual.")));
+    }
     answer.insert(QStringLiteral("usage"), usage);
     return Answer::json(200, answer);
 }

@@ -22,6 +22,9 @@ namespace kestrune {
 // application uses (health, registration with the application secret, the three model
 // routes, sync, state and card upload) with device tokens and storage per device.
 //
+// The three model routes answer in the language their payload asks for ("lang": "ja", else
+// English) until a strategy or a text of the test's own is set.
+//
 // Every request is logged as it arrived. Each route can be scripted, for its next call or
 // for good, to answer anything, hold its answer, drop the connection, stream a huge body or
 // redirect elsewhere.
@@ -164,8 +167,8 @@ private:
     int m_tokenCount = 0;
     int m_cardCount = 0;
     int m_answersCutShort = 0;
-    QJsonObject m_strategy;
-    QString m_text;
+    std::optional<QJsonObject> m_strategy;
+    std::optional<QString> m_text;
     qint64 m_inputTokens = 120;
     qint64 m_outputTokens = 30;
 };

@@ -4,28 +4,26 @@
 #include "Kestrune/UI/WindowRegistry.h"
 #include "tools/kestrune-screens/ScreenApp.h"
 
-#include <QDesktopServices>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QUrl>
 
 namespace kestrune {
 
-// Takes the links a post opens, so that no browser comes up.
-class LinkSink : public QObject {
-    Q_OBJECT
-
-public slots:
-    void open(const QUrl&) { }
-};
-
 namespace {
+
+// Takes the links a post opens, so that no browser comes up.
+QCoro::Task<bool> takeLink(QUrl)
+{
+    co_return true;
+}
 
 // The window as the application opens it, after `prepare` acted on it.
 bool writeWindow(const ScreenFolder& folder, const QString& screen, AppState& state,
                  const std::function<void(ShareView&)>& prepare = nullptr,
                  ShareView::Options options = {})
 {
+    options.openLink = takeLink;
     WindowRegistry windows;
     windows.addFitted(QStringLiteral("share"), "実績をシェア", [&] { return new ShareView(state, options); });
     auto* view = qobject_cast<ShareView*>(windows.open(QStringLiteral("share")));
@@ -40,8 +38,6 @@ bool writeWindow(const ScreenFolder& folder, const QString& screen, AppState& st
 
 bool shareWindowScreens(const ScreenFolder& folder)
 {
-    LinkSink browser;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     bool ok = true;
     {
         ScreenApp app({});
@@ -63,10 +59,7 @@ bool shareWindowScreens(const ScreenFolder& folder)
             view.shareToX();
         });
     }
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     return ok;
 }
 
 } // namespace kestrune
-
-#include "ShareWindowScreens.moc"

@@ -46,7 +46,9 @@ void HealthLine::refresh()
         label->setVisible(snapshot.has_value());
     if (!snapshot)
         return;
-    m_health->setText(Localized::printf(QStringLiteral("%.0f%%"), {BatterySample::healthPercentOf(snapshot->designCapacitymAh, snapshot->nominalCapacitymAh)}));
+    const std::optional<double> health
+        = BatterySample::healthPercentOf(snapshot->designCapacitymAh, snapshot->nominalCapacitymAh);
+    m_health->setText(health ? Localized::printf(QStringLiteral("%.0f%%"), {*health}) : QStringLiteral("-"));
     m_cycles->setText(Localized::fmt("%lld回", qint64(snapshot->cycleCount)));
     m_temperature->setText(Localized::printf(QStringLiteral("%.1f°C"), {snapshot->temperatureC}));
     // The same threshold as the high-temperature notification.

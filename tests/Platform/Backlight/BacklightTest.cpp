@@ -102,7 +102,7 @@ TEST(BacklightWriter, ATreeOtherThanTheRealSysfsIsWrittenDirectly)
     EXPECT_FALSE(writer.write(QStringLiteral("backlight"), QStringLiteral("missing"), 1));
 }
 
-TEST(DisplayBrightness, RoundsDownButNeverToDark)
+TEST(DisplayBrightness, RoundsDownButNeverToDarkAndGivesBackTheStepItRead)
 {
     QTemporaryDir dir;
     const QString root = dir.path();
@@ -121,7 +121,19 @@ TEST(DisplayBrightness, RoundsDownButNeverToDark)
     EXPECT_EQ(display.set(0, 0.0f), DisplayBrightness::success);
     EXPECT_EQ(readAttribute(panel, "brightness"), "1");
 
+    // On fine scales a step read and set again is that very step, not the one below it.
+    for (const int max : {96000, 120000}) {
+        writeAttribute(panel, "max_brightness", QByteArray::number(max));
+        for (int raw = 80000; raw < 80050; ++raw) {
+            writeAttribute(panel, "brightness", QByteArray::number(raw));
+            ASSERT_EQ(display.get(0, &value), DisplayBrightness::success);
+            ASSERT_EQ(display.set(0, value), DisplayBrightness::success);
+            ASSERT_EQ(readAttribute(panel, "brightness"), QByteArray::number(raw)) << "of " << max;
+        }
+    }
+
     writeAttribute(panel, "brightness", "25000");
+    writeAttribute(panel, "max_brightness", "19393");
     ASSERT_EQ(display.get(0, &value), DisplayBrightness::success);
     EXPECT_EQ(value, 1.0f) << "clamped";
     writeAttribute(panel, "max_brightness", "lots");

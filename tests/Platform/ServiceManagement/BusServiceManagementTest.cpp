@@ -25,9 +25,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        // The bus takes its service folders from its environment when it starts.
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
-        bus = std::make_unique<PrivateBus>();
+        bus = std::make_unique<PrivateBus>(PrivateBus::Users::Owner, activationDirectory());
         ASSERT_TRUE(bus->isRunning());
         appBus = std::make_unique<QDBusConnection>(bus->connect(QStringLiteral("app")));
 
@@ -37,20 +35,20 @@ protected:
         program = programDir + QStringLiteral("/kestrune-helper");
     }
 
-    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
-
     BusServiceManagement::Options options(bool systemBus) const
     {
         BusServiceManagement::Options o;
         o.systemBus = systemBus;
         o.label = label;
         o.program = program;
-        o.activationDirectory = home.filePath(QStringLiteral("data/dbus-1/services"));
+        o.activationDirectory = activationDirectory();
         o.environment = {QStringLiteral("KESTRUNE_BUS=session"),
                          QStringLiteral("KESTRUNE_SYSFS_ROOT=") + home.filePath(QStringLiteral("sim machine"))};
         o.installCommand = QStringLiteral("sudo make install-helper");
         return o;
     }
+
+    QString activationDirectory() const { return home.filePath(QStringLiteral("data/dbus-1/services")); }
 
     // A stand-in program that writes down how the bus started it.
     void installProgram(const QString& reportPath)

@@ -121,6 +121,14 @@ TEST_F(UpdaterTest, ShowsANewerReleaseOrThatThisOneIsCurrentAndRemembersWhen)
     EXPECT_EQ(current->lastUpdateCheckDate(), clock.now().addSecs(-3600)); // kept across launches
     EXPECT_EQ(check(*current), "up to date 0.10");
     EXPECT_EQ(current->lastUpdateCheckDate(), clock.now());
+
+    // A feed named in the defaults takes the built-in one's place; an empty one, no checks.
+    server.answerAlways("/local.xml", Answer::raw(200, feed(item("0.9.9", "https://kestrune.org/r/0.9.9"))));
+    defaults.set(Updater::feedUrlKey, server.url().resolved(QUrl("/local.xml")).toString());
+    EXPECT_EQ(check(*updater("/appcast.xml", "0.9.9")), "up to date 0.9.9");
+    EXPECT_EQ(server.requests().last().route(), "/local.xml");
+    defaults.set(Updater::feedUrlKey, QString());
+    EXPECT_FALSE(updater("/appcast.xml")->canCheckForUpdates());
 }
 
 TEST_F(UpdaterTest, AFeedThatCannotBeHadIsAnErrorNeverUpToDate)

@@ -21,3 +21,11 @@ TEST(PrivateBus, GivesEachTestItsOwnBus)
     // The same name is free on the other bus.
     EXPECT_TRUE(b.registerService("org.kestrune.selftest"));
 }
+
+TEST(PrivateBus, StartsNoServiceTheMachineHasInstalled)
+{
+    // A notification daemon, dconf and the like stay off the bus; a test brings its own.
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    EXPECT_EQ(bus.connect("a").interface()->activatableServiceNames().value(), QStringList{"org.freedesktop.DBus"});
+}

@@ -1,6 +1,8 @@
+#include "tests/support/BackendTestbed.h"
 #include "tests/support/EventLoop.h"
 #include "tools/kestrune-backend/FakeBackend.h"
 
+#include <QJsonDocument>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
@@ -36,4 +38,18 @@ TEST(FakeBackendTest, ARequestWithALengthThatIsNoCountIsDroppedAndTheServerGoesO
 
     EXPECT_TRUE(exchange("GET /v1/health HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
     EXPECT_EQ(server.requests().size(), 1);
+}
+
+TEST(FakeBackendTest, TheModelRoutesAnswerInTheLanguageTheRequestAsksFor)
+{
+    BackendTestbed bed;
+    bed.registerDevice();
+    const auto reasoning = [&](const char* lang) {
+        const auto answer = await(bed.client->aiStrategy(QJsonObject{{"lang", lang}}, "openai", "m"));
+        return answer ? QJsonDocument::fromJson(answer->strategyJSON)["reasoning"].toString() : QString();
+    };
+    EXPECT_EQ(reasoning("en"), "Few heavy processes are running.");
+    EXPECT_EQ(reasoning("ja"), "負荷の高い処理は少なめです。");
+    const auto report = await(bed.client->aiReport(QJsonObject{{"lang", "en"}}, "openai", "m"));
+    EXPECT_EQ(report ? report->text : QString(), "Dimming the display saved the most this session.");
 }

@@ -76,8 +76,11 @@ TEST_F(DashboardViewTest, TheCardsReadTheSnapshotByTheirRules)
     worn.nominalCapacitymAh = 5300;
     EXPECT_EQ(DashboardView::cardsFor(worn, {}).capacity, "100.0%") << "capped";
     worn.designCapacitymAh = 0;
-    EXPECT_EQ(DashboardView::cardsFor(worn, {}).capacity, "0.0%");
+    EXPECT_EQ(DashboardView::cardsFor(worn, {}).capacity, "-");
     EXPECT_EQ(DashboardView::cardsFor(worn, {}).cycleDetail, "-");
+    worn.designCapacitymAh = 5000;
+    worn.nominalCapacitymAh = 0;
+    EXPECT_EQ(DashboardView::cardsFor(worn, {}).capacity, "-");
 }
 
 TEST_F(DashboardViewTest, ReloadsOnShowOnAPeriodAndOnEachNewReadingWhileShown)

@@ -366,7 +366,8 @@ TEST_F(MenuBarViewTest, HealthLineFromTheCapacitiesCyclesAndTemperature)
     EXPECT_EQ(textOf("temperature"), "35.0°C");
     EXPECT_EQ(colorOf("temperature"), SystemColors::orange()) << "at the threshold";
     EXPECT_EQ(healthWith(5000, 5100), "100%");
-    EXPECT_EQ(healthWith(0, 4650), "0%");
+    EXPECT_EQ(healthWith(0, 4650), "-");
+    EXPECT_EQ(healthWith(5000, 0), "-") << "a full capacity of 0 is unknown, not a dead battery";
 
     attribute("temp", 349);
     readAfter(60);

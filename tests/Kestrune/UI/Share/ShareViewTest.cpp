@@ -15,7 +15,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
@@ -47,19 +46,20 @@ protected:
         AppStateFixture::SetUp();
         ASSERT_TRUE(backend.listen());
         preset({{QStringLiteral("backendURL"), backend.url().toString()}});
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
         launch();
     }
 
     void TearDown() override
     {
         view.reset();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         AppStateFixture::TearDown();
     }
 
+    // Posts open their page in `browser` unless the options name another opener.
     ShareView& open(ShareView::Options options = {})
     {
+        if (!options.openLink)
+            options.openLink = browser.opener();
         view = std::make_unique<ShareView>(*state, std::move(options));
         view->show();
         return *view;
@@ -165,8 +165,10 @@ TEST_F(ShareViewTest, TheCardsHealthIsTheFullChargeOverTheDesignCapacity)
     BatterySnapshot reading;
     reading.designCapacitymAh = 0;
     reading.nominalCapacitymAh = 4000;
-    EXPECT_EQ(ShareView::healthPercent(reading), 0.0);
+    EXPECT_EQ(ShareView::healthPercent(reading), std::nullopt);
     reading.designCapacitymAh = 5000;
+    reading.nominalCapacitymAh = 0; // a firmware glitch, not a dead battery
+    EXPECT_EQ(ShareView::healthPercent(reading), std::nullopt);
     reading.nominalCapacitymAh = 5200;
     EXPECT_EQ(ShareView::healthPercent(reading), 100.0);
     reading.nominalCapacitymAh = 4000;
@@ -252,9 +254,11 @@ TEST_F(ShareViewTest, APostOutlivesItsWindowAndALinkThatDoesNotOpenIsNotAnnounce
     EXPECT_EQ(shares(), QStringList{QStringLiteral("today")});
     EXPECT_EQ(titles(1), QStringList{pasteTitle});
 
-    // No browser takes the link: the share still counts, but nobody is told to paste.
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ShareView& share = open();
+    // The desktop's opener fails (no browser): the share still counts, but nobody is told to
+    // paste into a page that never opened.
+    ShareView::Options noBrowser;
+    noBrowser.openLink = [](QUrl url) { return DesktopOpener::open(QStringLiteral("false"), std::move(url)); };
+    ShareView& share = open(noBrowser);
     share.shareToX();
     ASSERT_TRUE(waitUntil([&] { return shares().size() == 2; }));
     EXPECT_FALSE(share.uploading());
@@ -263,7 +267,6 @@ TEST_F(ShareViewTest, APostOutlivesItsWindowAndALinkThatDoesNotOpenIsNotAnnounce
     EXPECT_EQ(titles(), QStringList{pasteTitle});
 
     // The application itself goes while a card uploads: the post ends with it, opening nothing.
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     backend.answerNext(QStringLiteral("/v1/share/card"), FakeBackend::Answer::hold());
     open().shareToX();
     ASSERT_TRUE(waitUntil([&] { return backend.requests(QStringLiteral("/v1/share/card")).size() == 3; }));
@@ -277,7 +280,6 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
 {
     QTemporaryDir files;
     UrlRecorder desktop;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
     ShareView::Options options;
     options.copiedFeedback = std::chrono::milliseconds(150);
     QString chosen = files.filePath(QStringLiteral("card.png"));
@@ -289,7 +291,8 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
             whileChoosing();
         return chosen;
     };
-    options.shareSheet = ShareSheet(bus.connect(QStringLiteral("share-sheet")), files.filePath(QStringLiteral("cache")));
+    options.shareSheet
+        = ShareSheet(bus.connect(QStringLiteral("share-sheet")), files.filePath(QStringLiteral("cache")), desktop.opener());
     ShareView& share = open(options);
     find<QAbstractButton>("week")->click();
     const QByteArray png = *share.pngData();
@@ -323,9 +326,10 @@ TEST_F(ShareViewTest, CopySaveAndSharingElsewhereHandOverTheExactCard)
     EXPECT_TRUE(handed.fileName().endsWith(QStringLiteral("/Kestrune-today.png")));
     ASSERT_TRUE(handed.open(QIODevice::ReadOnly));
     EXPECT_EQ(handed.readAll(), *view->pngData());
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    desktop.takes = false;
     find("shareElsewhere")->click();
     EXPECT_EQ(shares(), (QStringList{QStringLiteral("today"), QStringLiteral("today")}));
+    EXPECT_TRUE(waitUntil([&] { return desktop.refused == 1; }));
 }
 
 } // namespace kestrune::test
