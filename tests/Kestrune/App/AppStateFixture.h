@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -83,20 +84,25 @@ protected:
     }
 
     // The titles of all notifications posted so far, once they and at least `atLeast` in all
-    // (some may come from tasks still running) have reached the service.
+    // (some may come from tasks still running) have reached the service. Each call posts a
+    // marker of its own and waits for it: notifications reach the service in the order they
+    // were posted, so everything posted before the call is counted, an early or extra one
+    // included.
     QStringList titles(qsizetype atLeast = 0)
     {
         auto posted = [&] {
             QStringList list;
             for (const FakeNotificationServer::Shown& shown : notifications.shown)
-                if (shown.summary != QLatin1String(flushTitle))
+                if (!shown.summary.startsWith(QLatin1String(flushTitle)))
                     list << shown.summary;
             return list;
         };
         waitUntil([&] { return posted().size() >= atLeast; });
-        state->notifier().notify(QString::fromLatin1(flushTitle), QString::fromLatin1(flushTitle), {}, 0);
+        const QString marker = QString::fromLatin1(flushTitle) + QString::number(++flushes);
+        state->notifier().notify(marker, marker, {}, 0);
         EXPECT_TRUE(waitUntil([&] {
-            return !notifications.shown.isEmpty() && notifications.shown.last().summary == QLatin1String(flushTitle);
+            return std::any_of(notifications.shown.cbegin(), notifications.shown.cend(),
+                [&](const FakeNotificationServer::Shown& shown) { return shown.summary == marker; });
         }));
         return posted();
     }
@@ -118,6 +124,7 @@ protected:
     FakeNotificationServer notifications{bus.connect(QStringLiteral("notifications"))};
     std::shared_ptr<FakeServiceManagement> services = std::make_shared<FakeServiceManagement>(Status::Enabled);
     std::unique_ptr<AppState> state;
+    int flushes = 0; // the markers titles() has posted
 };
 
 } // namespace kestrune::test
