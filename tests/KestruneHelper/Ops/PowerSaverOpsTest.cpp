@@ -2,6 +2,7 @@
 #include "KestruneHelper/RegularUsers.h"
 #include "tests/KestruneHelper/Ops/FakeSystemTools.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TestPaths.h"
 
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -228,6 +230,35 @@ TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccou
     EXPECT_EQ(error->text(), QStringLiteral("システムプロセスは対象外です (pid=%1, uid=%2)").arg(child.pid()).arg(uid));
     EXPECT_TRUE(ops.throttledPIDs().isEmpty());
     EXPECT_EQ(niceOf(child.pid()), 0);
+}
+
+TEST_F(PowerSaverOpsTest, AProcessIsKnownByItsOwnerAndStartTimeHoweverItIsNamedAndWhateverItAllocates)
+{
+    // A shell under a name with spaces and parentheses, which takes 8 MB more memory for
+    // every line it reads.
+    const QString name = QStringLiteral("x) (y z");
+    ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("bash"), scratch.filePath(name)));
+    Child child(scratch.filePath(name),
+                {"-c", "while read -r; do more=$more$(head -c 8000000 /dev/zero | tr '\\0' x); echo grown; done"});
+    ASSERT_TRUE(waitUntil([&] { return readTrimmed(QStringLiteral("/proc/%1/comm").arg(child.pid())) == name; }));
+
+    // Fields 22 (start time) and 23 (memory size), read after the name the test knows.
+    const auto statField = [&](int field) {
+        const QString stat = readTrimmed(QStringLiteral("/proc/%1/stat").arg(child.pid()));
+        const QString head = QStringLiteral("%1 (%2) ").arg(child.pid()).arg(name);
+        EXPECT_TRUE(stat.startsWith(head)) << stat.toStdString();
+        return stat.mid(head.size()).split(u' ').value(field - 3).toULongLong();
+    };
+    const auto identity = ProcessIdentity::of(child.pid());
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->uid, geteuid());
+    EXPECT_EQ(identity->startTime, statField(22));
+
+    const quint64 memory = statField(23);
+    child.process.write("\n");
+    ASSERT_TRUE(waitUntil([&] { return child.process.readAllStandardOutput().contains("grown"); }));
+    ASSERT_NE(statField(23), memory);
+    EXPECT_EQ(ProcessIdentity::of(child.pid()), identity);
 }
 
 TEST_F(PowerSaverOpsTest, RegularUsersAreBoundedByLoginDefsWithoutTheSystemsOwnAccounts)
