@@ -261,6 +261,23 @@ TEST_F(PowerSaverOpsTest, AProcessIsKnownByItsOwnerAndStartTimeHoweverItIsNamedA
     EXPECT_EQ(ProcessIdentity::of(child.pid()), identity);
 }
 
+TEST_F(PowerSaverOpsTest, ACallerOtherThanRootLowersOnlyItsOwnProcesses)
+{
+    writeLoginDefs("UID_MIN 0\n");
+    Child child;
+    const std::uint32_t owner = geteuid();
+    // Refused as the kernel would refuse that user, before anything is changed.
+    const auto error = errorOf([&] { ops.setProcessThrottled(child.pid(), true, owner + 1); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->text(), QStringLiteral("setpriority失敗 (pid=%1, errno=1)").arg(child.pid()));
+    EXPECT_EQ(niceOf(child.pid()), 0);
+    EXPECT_TRUE(ops.throttledPIDs().isEmpty());
+
+    ops.setProcessThrottled(child.pid(), true, owner);
+    EXPECT_EQ(niceOf(child.pid()), 19);
+    EXPECT_EQ(ops.throttledPIDs(), QSet<std::int32_t>{child.pid()});
+}
+
 TEST_F(PowerSaverOpsTest, RegularUsersAreBoundedByLoginDefsWithoutTheSystemsOwnAccounts)
 {
     const QString path = scratch.filePath("login.defs");
