@@ -14,6 +14,7 @@
 #include "tools/kestrune-demo/DemoApp.h"
 
 #include <QCoreApplication>
+#include <QCoro/QCoroTask>
 #include <QLabel>
 #include <QTimeZone>
 
@@ -67,7 +68,14 @@ protected:
         EXPECT_TRUE(demo->launch(&error)) << error.toStdString();
         state = &demo->state();
         EXPECT_TRUE(waitUntil([&] { return state->backend().deviceID().has_value(); }, 3000));
-        spin(100);
+        // The launch goes on to a sync and an evaluation, and on the adapter an evaluation
+        // gives back whatever the power saver holds: a test starts once the sync has ended and
+        // nothing the application asked of the daemon is still on its way.
+        EXPECT_TRUE(waitUntil([&] {
+            const BackendSync& sync = state->backendSync();
+            return !sync.syncing() && (sync.lastSyncAt() || sync.lastSyncError());
+        }, 10'000));
+        settleDaemonCalls();
         daemon().setReply(HelperProtocol::setChargingEnabled,
                           *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
         state->controller().invalidateAppliedCache();
@@ -90,14 +98,26 @@ protected:
         demo->readAfter(60);
     }
 
+    // Returns once a call to the daemon comes back with no other call of the application
+    // made meanwhile. The daemon answers in turn, so whatever was asked before has its answer.
+    void settleDaemonCalls()
+    {
+        for (int tries = 0; tries < 20; ++tries) {
+            const qsizetype before = daemon().calls().size();
+            QCoro::waitFor(state->helper().readChargingState());
+            if (daemon().calls().size() == before + 1)
+                return;
+        }
+        ADD_FAILURE() << "the application keeps calling the daemon";
+    }
+
     int evaluations() { return daemon().count(HelperProtocol::setChargingEnabled); }
-    // The evaluations that `change` starts, counted once they have had time to reach the daemon.
+    // The evaluations that `change` starts, counted once they have reached the daemon.
     int evaluationsOf(const std::function<void()>& change)
     {
         const int before = evaluations();
         change();
-        waitUntil([&] { return evaluations() > before; }, 300);
-        spin(100);
+        settleDaemonCalls();
         return evaluations() - before;
     }
 
