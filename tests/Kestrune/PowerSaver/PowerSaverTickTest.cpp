@@ -131,7 +131,7 @@ TEST_F(PowerSaverEngineTest, AStrategyIsAskedForOnlyOnBatteryFromAReadyStrategis
 {
     engine->setStrategist(strategist.get());
     tick(battery(60));
-    spin(20);
+    ASSERT_TRUE(waitUntil([&] { return !strategist->forces.isEmpty(); }));
     EXPECT_EQ(strategist->forces, QList<bool>{false});
     EXPECT_EQ(strategist->telemetries.value(0).value("soc").toInteger(), 60);
 
@@ -148,7 +148,7 @@ TEST_F(PowerSaverEngineTest, AStrategyIsAskedForOnlyOnBatteryFromAReadyStrategis
     EXPECT_EQ(strategist->forces.size(), 1) << "on external power, even forced";
 
     engine->requestStrategyUpdate(battery(58), 2, true);
-    spin(20);
+    ASSERT_TRUE(waitUntil([&] { return strategist->forces.size() == 2; }));
     EXPECT_EQ(strategist->forces, (QList<bool>{false, true}));
     EXPECT_EQ(strategist->telemetries.value(1).value("tier").toInteger(), 2);
 }
