@@ -102,12 +102,12 @@ TEST_F(HelperDaemonTest, ThrottlesOnlyRegularUsersProcessesAndRestoresExactlyWha
 
     // A regular user's process goes to background priority, and back to its own once
     // released, though it took more memory meanwhile.
-    Sleeper grower(1000, 3, {"bash", "-c", "read -r; more=$(head -c 8000000 /dev/zero | tr '\\0' x); echo grown; sleep 60"});
+    Sleeper grower(1000, 3, {"bash", "-c", "read -r; printf -v more '%*s' 4000000 ''; echo grown; sleep 60"});
     ASSERT_TRUE(grower.started);
     EXPECT_TRUE(throttle(grower.pid, true).success);
     EXPECT_EQ(niceOf(grower.pid), 19);
     grower.process.write("\n");
-    ASSERT_TRUE(waitUntil([&] { return grower.process.readAllStandardOutput().contains("grown"); }));
+    ASSERT_TRUE(waitUntil([&] { return grower.process.readAllStandardOutput().contains("grown"); }, 30'000));
     EXPECT_TRUE(throttle(grower.pid, false).success);
     EXPECT_EQ(niceOf(grower.pid), 3);
 
