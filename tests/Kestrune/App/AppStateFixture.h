@@ -76,9 +76,12 @@ protected:
     }
 
     void setMachine(const SimTree::Options& options) { ASSERT_TRUE(SimTree::create(root, options)); }
-    // The battery read `seconds` after the clock's last position, handled by the main loop.
+    // The battery read `seconds` after the clock's last position, handled by the main loop,
+    // once the evaluations of the readings before have ended: readings come seconds apart,
+    // and one whose evaluation met another still running would have it dropped.
     BatterySnapshot readAfter(double seconds)
     {
+        letEvaluationsEnd();
         clock.advance(seconds);
         return state->monitor().refresh().value();
     }
@@ -107,12 +110,16 @@ protected:
         return posted();
     }
 
-    // Waits until the daemon has seen `count` calls of `method`, then a little longer, so that
-    // a call too many would show.
+    // Lets the evaluations under way end, so that the next one is not dropped for meeting one
+    // still running.
+    void letEvaluationsEnd() { EXPECT_TRUE(daemon.settle(bus.connect(QStringLiteral("app")))); }
+
+    // Waits until the daemon has seen `count` calls of `method`, then until the application's
+    // calls have settled, so that a call too many would show.
     int callsOf(const QString& method, int count)
     {
-        waitUntil([&] { return daemon.count(method) >= count; }, 3000);
-        spin(50);
+        waitUntil([&] { return daemon.count(method) >= count; }, 10'000);
+        letEvaluationsEnd();
         return daemon.count(method);
     }
 

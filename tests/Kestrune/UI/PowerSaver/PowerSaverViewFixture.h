@@ -14,7 +14,6 @@
 #include "tools/kestrune-demo/DemoApp.h"
 
 #include <QCoreApplication>
-#include <QCoro/QCoroTask>
 #include <QLabel>
 #include <QTimeZone>
 
@@ -75,7 +74,7 @@ protected:
             const BackendSync& sync = state->backendSync();
             return !sync.syncing() && (sync.lastSyncAt() || sync.lastSyncError());
         }, 10'000));
-        settleDaemonCalls();
+        EXPECT_TRUE(daemon().settle(demo->bus().connect(QStringLiteral("app"))));
         daemon().setReply(HelperProtocol::setChargingEnabled,
                           *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
         state->controller().invalidateAppliedCache();
@@ -98,26 +97,13 @@ protected:
         demo->readAfter(60);
     }
 
-    // Returns once a call to the daemon comes back with no other call of the application
-    // made meanwhile. The daemon answers in turn, so whatever was asked before has its answer.
-    void settleDaemonCalls()
-    {
-        for (int tries = 0; tries < 20; ++tries) {
-            const qsizetype before = daemon().calls().size();
-            QCoro::waitFor(state->helper().readChargingState());
-            if (daemon().calls().size() == before + 1)
-                return;
-        }
-        ADD_FAILURE() << "the application keeps calling the daemon";
-    }
-
     int evaluations() { return daemon().count(HelperProtocol::setChargingEnabled); }
     // The evaluations that `change` starts, counted once they have reached the daemon.
     int evaluationsOf(const std::function<void()>& change)
     {
         const int before = evaluations();
         change();
-        settleDaemonCalls();
+        EXPECT_TRUE(daemon().settle(demo->bus().connect(QStringLiteral("app"))));
         return evaluations() - before;
     }
 
