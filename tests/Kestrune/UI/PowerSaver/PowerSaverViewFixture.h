@@ -2,9 +2,9 @@
 
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Backend/BackendClient.h"
-#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
+#include "Kestrune/Sync/BackendSync.h"
 #include "Kestrune/UI/PowerSaverView.h"
 #include "Shared/HelperCommandResult.h"
 #include "Shared/HelperProtocol.h"

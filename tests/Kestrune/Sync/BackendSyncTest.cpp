@@ -1,8 +1,8 @@
-#include "Kestrune/Backend/Sync/BackendSync.h"
+#include "Kestrune/Sync/BackendSync.h"
 
 #include "Foundation/Epoch.h"
-#include "Kestrune/Backend/Sync/SyncPayload.h"
-#include "tests/Kestrune/Backend/SyncInstall.h"
+#include "Kestrune/Sync/SyncPayload.h"
+#include "tests/Kestrune/Sync/SyncInstall.h"
 #include "tests/support/EventLoop.h"
 
 #include <QJsonArray>
