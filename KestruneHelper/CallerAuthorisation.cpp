@@ -27,6 +27,11 @@ QCoro::Task<CallerAuthorisation::Verdict> CallerAuthorisation::check(Policy poli
     const uint uid = reply.arguments().constFirst().toUInt(&ok);
     if (!ok)
         co_return Verdict{};
+    co_return co_await decide(std::move(policy), std::move(sender), uid);
+}
+
+QCoro::Task<CallerAuthorisation::Verdict> CallerAuthorisation::decide(Policy policy, QString sender, std::uint32_t uid)
+{
     if (uid == 0 || uid == policy.ownUid)
         co_return Verdict{true, uid};
     if (!policy.consultPolkit || !RegularUsers(policy.loginDefsPath).contains(uid))

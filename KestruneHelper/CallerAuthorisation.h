@@ -33,6 +33,8 @@ public:
     // The verdict on the peer with the unique bus name `sender`. Any error refuses. The
     // policy is copied, so the caller's object may go away while the check runs.
     static QCoro::Task<Verdict> check(Policy policy, QString sender);
+    // The verdict once the bus has told the caller's user id.
+    static QCoro::Task<Verdict> decide(Policy policy, QString sender, std::uint32_t uid);
 };
 
 } // namespace kestrune

@@ -1,8 +1,8 @@
 #include "Foundation/Clock.h"
 #include "Kestrune/Backend/BackendJson.h"
-#include "Kestrune/Backend/Sync/BackendSync.h"
-#include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/Sync/BackendSync.h"
+#include "Kestrune/Sync/SyncPayload.h"
 
 #include <QTemporaryDir>
 

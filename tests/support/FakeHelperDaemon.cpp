@@ -5,9 +5,11 @@
 #include "Shared/HelperProtocol.h"
 #include "Shared/PowerMetricsReport.h"
 #include "Shared/SMCChargingState.h"
+#include "tests/support/EventLoop.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -176,6 +178,23 @@ void FakeHelperDaemon::clearCalls()
 {
     QMutexLocker lock(&m_mutex);
     m_calls.clear();
+}
+
+bool FakeHelperDaemon::settle(QDBusConnection application) const
+{
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        HelperProtocol::label, HelperProtocol::objectPath, HelperProtocol::label, QStringLiteral("ping"));
+    // A call the application made while the first ping was on its way reaches the daemon
+    // before the second ping does.
+    int quiet = 0;
+    for (int tries = 0; tries < 40 && quiet < 2; ++tries) {
+        const qsizetype before = calls().size();
+        const QDBusPendingCall pending = application.asyncCall(ping);
+        if (!waitUntil([&] { return pending.isFinished(); }, 20'000) || pending.isError())
+            return false;
+        quiet = calls().size() == before ? quiet + 1 : 0;
+    }
+    return quiet == 2;
 }
 
 void FakeHelperDaemon::handle(const QString& method, const QVariantList& arguments)

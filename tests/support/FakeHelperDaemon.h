@@ -99,6 +99,12 @@ public:
     int count(const QString& method) const;
     void clearCalls();
 
+    // Returns once what `application` (its connection on the test bus) asked before has had
+    // its answer and the work waiting on that has run: a call of its own comes back with no
+    // other call arriving meanwhile, twice in a row, the daemon answering in turn. False when
+    // the calls never stop. Call it from the thread that runs the application.
+    bool settle(QDBusConnection application) const;
+
 signals:
     void called(const QString& method);
 
@@ -116,6 +122,8 @@ public slots:
     Q_SCRIPTABLE QByteArray setSpotlightPaused(bool paused);
     Q_SCRIPTABLE QByteArray setTimeMachinePaused(bool paused);
     Q_SCRIPTABLE QByteArray restoreAllPowerSaving();
+    // Not of the protocol: answered at once and not recorded (settle()).
+    Q_SCRIPTABLE void ping() {}
 
 private:
     // Records the call and sends (or schedules, or withholds) its scripted answer.

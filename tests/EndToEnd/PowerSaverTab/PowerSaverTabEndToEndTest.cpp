@@ -1,7 +1,7 @@
-#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/PowerSaver/PowerActionKeys.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
+#include "Kestrune/Sync/BackendSync.h"
 #include "Kestrune/UI/PowerSaverView.h"
 #include "tests/EndToEnd/App/SimulatedApp.h"
 #include "tests/Kestrune/PowerSaver/PowerSaverEngineTestAccess.h"

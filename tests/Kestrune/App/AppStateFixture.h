@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -75,38 +76,50 @@ protected:
     }
 
     void setMachine(const SimTree::Options& options) { ASSERT_TRUE(SimTree::create(root, options)); }
-    // The battery read `seconds` after the clock's last position, handled by the main loop.
+    // The battery read `seconds` after the clock's last position, handled by the main loop,
+    // once the evaluations of the readings before have ended: readings come seconds apart,
+    // and one whose evaluation met another still running would have it dropped.
     BatterySnapshot readAfter(double seconds)
     {
+        letEvaluationsEnd();
         clock.advance(seconds);
         return state->monitor().refresh().value();
     }
 
     // The titles of all notifications posted so far, once they and at least `atLeast` in all
-    // (some may come from tasks still running) have reached the service.
+    // (some may come from tasks still running) have reached the service. Each call posts a
+    // marker of its own and waits for it: notifications reach the service in the order they
+    // were posted, so everything posted before the call is counted, an early or extra one
+    // included.
     QStringList titles(qsizetype atLeast = 0)
     {
         auto posted = [&] {
             QStringList list;
             for (const FakeNotificationServer::Shown& shown : notifications.shown)
-                if (shown.summary != QLatin1String(flushTitle))
+                if (!shown.summary.startsWith(QLatin1String(flushTitle)))
                     list << shown.summary;
             return list;
         };
         waitUntil([&] { return posted().size() >= atLeast; });
-        state->notifier().notify(QString::fromLatin1(flushTitle), QString::fromLatin1(flushTitle), {}, 0);
+        const QString marker = QString::fromLatin1(flushTitle) + QString::number(++flushes);
+        state->notifier().notify(marker, marker, {}, 0);
         EXPECT_TRUE(waitUntil([&] {
-            return !notifications.shown.isEmpty() && notifications.shown.last().summary == QLatin1String(flushTitle);
+            return std::any_of(notifications.shown.cbegin(), notifications.shown.cend(),
+                [&](const FakeNotificationServer::Shown& shown) { return shown.summary == marker; });
         }));
         return posted();
     }
 
-    // Waits until the daemon has seen `count` calls of `method`, then a little longer, so that
-    // a call too many would show.
+    // Lets the evaluations under way end, so that the next one is not dropped for meeting one
+    // still running.
+    void letEvaluationsEnd() { EXPECT_TRUE(daemon.settle(bus.connect(QStringLiteral("app")))); }
+
+    // Waits until the daemon has seen `count` calls of `method`, then until the application's
+    // calls have settled, so that a call too many would show.
     int callsOf(const QString& method, int count)
     {
-        waitUntil([&] { return daemon.count(method) >= count; }, 3000);
-        spin(50);
+        waitUntil([&] { return daemon.count(method) >= count; }, 10'000);
+        letEvaluationsEnd();
         return daemon.count(method);
     }
 
@@ -118,6 +131,7 @@ protected:
     FakeNotificationServer notifications{bus.connect(QStringLiteral("notifications"))};
     std::shared_ptr<FakeServiceManagement> services = std::make_shared<FakeServiceManagement>(Status::Enabled);
     std::unique_ptr<AppState> state;
+    int flushes = 0; // the markers titles() has posted
 };
 
 } // namespace kestrune::test

@@ -36,11 +36,11 @@ TEST_F(MainLoop, SpacingsFollowTheReadingsDatesAlsoWhenTheClockGoesBack)
     app.start(); // the first reading is handled before start() returns
     ASSERT_TRUE(app.snapshot());
     EXPECT_EQ(samples(), 1);
-    spin(50);
+    letEvaluationsEnd();
     const int attempts = services->statusReads;
     auto attemptsAfter = [&](double seconds) {
         readAfter(seconds);
-        spin(20);
+        letEvaluationsEnd();
         return services->statusReads - attempts;
     };
 

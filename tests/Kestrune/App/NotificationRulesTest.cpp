@@ -176,4 +176,56 @@ TEST_F(NotificationRules, OneTableOfReadingsAndEvents)
     EXPECT_EQ(app.windowRequestTick(), 2);
 }
 
+// Each rule with a cooldown, raised again one second before its cooldown ends (nothing) and as
+// it ends (posted once more).
+TEST_F(NotificationRules, EachRuleWaitsOutItsOwnCooldown)
+{
+    preset({{"controlEnabled", false}, {"autopilotEnabled", false}});
+    AppState& app = launch();
+    app.start();
+
+    auto feedAt = [&](const QDateTime& at, BatterySnapshot s) {
+        clock.set(at);
+        s.date = at;
+        app.monitor().onUpdate(s);
+    };
+    struct Rule {
+        const char* what;
+        QString title;
+        int cooldown;
+        std::function<void(const QDateTime&)> raiseAt;
+    };
+    const QList<Rule> rules{
+        {"helper error", helperError, 600, [&](const QDateTime& at) {
+             clock.set(at);
+             app.handleControllerEvent(Event::helperError(QStringLiteral("書き込み失敗")));
+         }},
+        {"interference", interference, 21600, [&](const QDateTime& at) {
+             clock.set(at);
+             app.handleControllerEvent(Event::externalInterference(QStringLiteral("競合")));
+         }},
+        {"high temperature", hot, 1800, [&](const QDateTime& at) { feedAt(at, onBattery(5, 40)); }},
+        // The second abnormal reading in a row is the one that may post.
+        {"abnormal drain", drain, 3600, [&](const QDateTime& at) {
+             app.adaptive().setTypicalDrainWatts(5);
+             feedAt(at.addSecs(-1), onBattery(12));
+             feedAt(at, onBattery(12));
+         }},
+    };
+
+    QStringList expected;
+    for (const Rule& rule : rules) {
+        SCOPED_TRACE(rule.what);
+        const QDateTime first = clock.now().addSecs(3600);
+        rule.raiseAt(first);
+        expected << rule.title;
+        ASSERT_EQ(titles(expected.size()), expected);
+        rule.raiseAt(first.addSecs(rule.cooldown - 1));
+        ASSERT_EQ(titles(), expected);
+        rule.raiseAt(first.addSecs(rule.cooldown));
+        expected << rule.title;
+        ASSERT_EQ(titles(expected.size()), expected);
+    }
+}
+
 } // namespace kestrune::test

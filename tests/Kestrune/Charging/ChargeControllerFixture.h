@@ -39,7 +39,8 @@ protected:
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.json")));
         settings = std::make_unique<ChargingSettings>(*defaults);
         HelperClientConfig config;
-        config.versionTimeout = config.callTimeout = std::chrono::milliseconds(300);
+        // Long enough for an answer on a busy machine: no test here waits one out.
+        config.versionTimeout = config.callTimeout = std::chrono::milliseconds(10'000);
         client = std::make_unique<HelperClient>(bus.connect(QStringLiteral("app")), services, *defaults, config);
         adaptive = std::make_unique<AdaptiveEngine>(nullptr, *defaults, LocalCalendar(berlin));
         makeController();

@@ -27,9 +27,10 @@ protected:
     {
         HelperClientConfig config;
         config.build = QStringLiteral("42");
-        config.versionTimeout = 300ms;
-        config.callTimeout = 300ms;
-        config.powerMetricsTimeout = 700ms;
+        // Long enough for an answer on a busy machine; the tests that wait one out pay for it.
+        config.versionTimeout = 1000ms;
+        config.callTimeout = 1000ms;
+        config.powerMetricsTimeout = 5000ms;
         config.quitCallTimeout = 200ms;
         config.registerWait = 20ms;
         config.reregisterWait = 20ms;

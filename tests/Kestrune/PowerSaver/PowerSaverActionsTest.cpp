@@ -164,7 +164,7 @@ TEST_F(PowerSaverEngineTest, NewlyThrottledProcessesAreAnnouncedByName)
 TEST_F(PowerSaverEngineTest, DaemonCommandsCountOnlyWhenTheDaemonSaysTheyWorked)
 {
     connectDaemon();
-    daemon->setAnswer(HelperProtocol::setLowPowerMode, Answer::none());
+    daemon->setAnswer(HelperProtocol::setLowPowerMode, Answer::error());
     EXPECT_FALSE(access->apply("lpm", std::nullopt, clock.now()));
     EXPECT_TRUE(engine->activeActionKeys().isEmpty());
     EXPECT_TRUE(logLines().isEmpty());
@@ -178,7 +178,7 @@ TEST_F(PowerSaverEngineTest, DaemonCommandsCountOnlyWhenTheDaemonSaysTheyWorked)
     EXPECT_EQ(access->measurer().pendings.size(), 1);
 
     // Gone: the removal is logged and the key dropped all the same.
-    daemon->setAnswerForAll(Answer::none());
+    daemon->setAnswerForAll(Answer::error());
     access->remove("lpm", QStringLiteral("テスト"));
     EXPECT_TRUE(engine->activeActionKeys().isEmpty());
     EXPECT_FALSE(access->appliedAt().contains("lpm"));

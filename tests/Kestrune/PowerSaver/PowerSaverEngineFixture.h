@@ -86,7 +86,9 @@ protected:
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.json")));
         settings = std::make_unique<ChargingSettings>(*defaults);
         HelperClientConfig config;
-        config.versionTimeout = config.callTimeout = config.powerMetricsTimeout = std::chrono::milliseconds(300);
+        // Long enough for an answer on a busy machine: a daemon that does not answer is one
+        // that answers with an error, which the client turns into the same nothing at once.
+        config.versionTimeout = config.callTimeout = config.powerMetricsTimeout = std::chrono::milliseconds(10'000);
         client = std::make_unique<HelperClient>(bus.connect(QStringLiteral("app")), services, *defaults, config);
         tracker = std::make_unique<ProcessEnergyTracker>(*defaults, workspace, clock);
         display = std::make_unique<DisplayControl>(root, std::make_shared<SysfsBacklightWriter>(root));

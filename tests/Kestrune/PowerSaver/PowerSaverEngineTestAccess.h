@@ -79,6 +79,7 @@ public:
         QCoro::waitFor(e.applyPolicy(snapshot, tier, now));
     }
     void accrueLedger(const QDateTime& now) { e.accrueLedger(now); }
+    void sampleIfNeeded(const QDateTime& now) { QCoro::waitFor(e.sampleIfNeeded(now)); }
 
 private:
     PowerSaverEngine& e;

@@ -49,6 +49,46 @@ TEST_F(PowerSaverEngineTest, TheLedgerBooksWhatTheActionsInForceSaveSinceTheLast
     EXPECT_DOUBLE_EQ(engine->totalExtendedMinutes() - before, 1.0 / 120 / 2.5 * 60);
 }
 
+// Processes are sampled from a battery tick at level 1 or above, with the daemon connected,
+// 90 s after the last sample, and at level 1 only under a drain of 4 W or more.
+TEST_F(PowerSaverEngineTest, ProcessesAreSampledAtMostEvery90sAndAtLevelOneOnlyUnderLoad)
+{
+    settings->setPowerLevelAuto(false);
+    settings->setManualPowerLevel(2);
+    // A reading at 8 V, whose drain is exact in watts; the smoothed drain starts there.
+    const auto drawing = [&](double watts) {
+        access->setDrainWatts(watts);
+        BatterySnapshot s = battery(60);
+        s.voltageV = 8;
+        s.amperageA = -watts / 8;
+        return s;
+    };
+    const auto samples = [&] { return daemon->count(HelperProtocol::samplePowerMetrics); };
+
+    tick(drawing(8));
+    EXPECT_EQ(samples(), 0) << "the daemon is not connected";
+    connectDaemon();
+    tick(drawing(8), 90);
+    EXPECT_EQ(samples(), 1);
+    tick(drawing(8), 89);
+    EXPECT_EQ(samples(), 1);
+    tick(drawing(8), 1);
+    EXPECT_EQ(samples(), 2);
+
+    settings->setManualPowerLevel(1);
+    tick(drawing(3.9), 90);
+    EXPECT_EQ(samples(), 2);
+    tick(drawing(4), 30);
+    EXPECT_EQ(engine->drainWatts(), 4);
+    EXPECT_EQ(samples(), 3);
+
+    // At level 0 (as on external power) nothing is sampled, however long ago the last was.
+    access->setLevel(0, clock.now());
+    clock.advance(3600);
+    access->sampleIfNeeded(clock.now());
+    EXPECT_EQ(samples(), 3);
+}
+
 TEST_F(PowerSaverEngineTest, TheFirstTickOfADayStartsTodayFromTheNewDaysRow)
 {
     settings->setKbBacklightOffEnabled(false);

@@ -95,6 +95,64 @@ TEST_F(PowerSaverEngineTest, DrainIsSmoothedFromTheFirstAcceptedReadingAndNeverR
     EXPECT_FALSE(engine->requiredHours());
 }
 
+// A manual target counts from when it was set, else from the session's start, else from now,
+// and never falls below 0.1 h.
+TEST_F(PowerSaverEngineTest, AManualTargetCountsFromWhenItWasSetElseFromTheSessionStart)
+{
+    settings->setTargetAutoLearn(false);
+    settings->setManualTargetHours(5);
+    tick(battery(60)); // the session starts now
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 5);
+    tick(battery(60), 3600);
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 4);
+
+    // Set two hours ago, before the session began.
+    settings->setManualTargetSetAt(clock.now().addSecs(30 - 2 * 3600));
+    tick(battery(60));
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 3);
+    // Set within the session.
+    settings->setManualTargetSetAt(clock.now().addSecs(30 - 1800));
+    tick(battery(60));
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 4.5);
+
+    // A new session does not restart a target that was set: an hour after it was set.
+    tick(onAC());
+    tick(battery(60), 1770);
+    EXPECT_EQ(access->sessionStart(), clock.now());
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 4);
+    // Its time used up, the target stays at 0.1 h.
+    tick(battery(60), 5 * 3600);
+    EXPECT_DOUBLE_EQ(*engine->requiredHours(), 0.1);
+}
+
+// Strategies are asked for from battery ticks, never forced there, and only while the
+// strategist is ready and the machine is on battery; a view may force one.
+TEST_F(PowerSaverEngineTest, AStrategyIsAskedForOnlyOnBatteryFromAReadyStrategist)
+{
+    engine->setStrategist(strategist.get());
+    tick(battery(60));
+    ASSERT_TRUE(waitUntil([&] { return !strategist->forces.isEmpty(); }));
+    EXPECT_EQ(strategist->forces, QList<bool>{false});
+    EXPECT_EQ(strategist->telemetries.value(0).value("soc").toInteger(), 60);
+
+    strategist->ready = false;
+    tick(battery(59));
+    engine->requestStrategyUpdate(battery(59), 1, true);
+    spin(20);
+    EXPECT_EQ(strategist->forces.size(), 1) << "not ready";
+
+    strategist->ready = true;
+    tick(onAC());
+    engine->requestStrategyUpdate(onAC(), 1, true);
+    spin(20);
+    EXPECT_EQ(strategist->forces.size(), 1) << "on external power, even forced";
+
+    engine->requestStrategyUpdate(battery(58), 2, true);
+    ASSERT_TRUE(waitUntil([&] { return strategist->forces.size() == 2; }));
+    EXPECT_EQ(strategist->forces, (QList<bool>{false, true}));
+    EXPECT_EQ(strategist->telemetries.value(1).value("tier").toInteger(), 2);
+}
+
 TEST_F(PowerSaverEngineTest, ASessionIsPredictedOnceAndReportedOnceWhenItEnds)
 {
     // Five earlier sessions of 3 h on Mondays give a typical session of 3 h.

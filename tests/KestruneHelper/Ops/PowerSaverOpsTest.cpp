@@ -2,6 +2,7 @@
 #include "KestruneHelper/RegularUsers.h"
 #include "tests/KestruneHelper/Ops/FakeSystemTools.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TestPaths.h"
 
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -228,6 +230,52 @@ TEST_F(PowerSaverOpsTest, ThrottlingRefusesTheFirstProcessesItselfAndSystemAccou
     EXPECT_EQ(error->text(), QStringLiteral("システムプロセスは対象外です (pid=%1, uid=%2)").arg(child.pid()).arg(uid));
     EXPECT_TRUE(ops.throttledPIDs().isEmpty());
     EXPECT_EQ(niceOf(child.pid()), 0);
+}
+
+TEST_F(PowerSaverOpsTest, AProcessIsKnownByItsOwnerAndStartTimeHoweverItIsNamedAndWhateverItAllocates)
+{
+    // A shell under a name with spaces and parentheses, which takes 4 MB more memory for
+    // every line it reads.
+    const QString name = QStringLiteral("x) (y z");
+    ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("bash"), scratch.filePath(name)));
+    Child child(scratch.filePath(name),
+                {"-c", "while read -r; do printf -v more '%s%*s' \"$more\" 4000000 ''; echo grown; done"});
+    ASSERT_TRUE(waitUntil([&] { return readTrimmed(QStringLiteral("/proc/%1/comm").arg(child.pid())) == name; }));
+
+    // Fields 22 (start time) and 23 (memory size), read after the name the test knows.
+    const auto statField = [&](int field) {
+        const QString stat = readTrimmed(QStringLiteral("/proc/%1/stat").arg(child.pid()));
+        const QString head = QStringLiteral("%1 (%2) ").arg(child.pid()).arg(name);
+        EXPECT_TRUE(stat.startsWith(head)) << stat.toStdString();
+        return stat.mid(head.size()).split(u' ').value(field - 3).toULongLong();
+    };
+    const auto identity = ProcessIdentity::of(child.pid());
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->uid, geteuid());
+    EXPECT_EQ(identity->startTime, statField(22));
+
+    const quint64 memory = statField(23);
+    child.process.write("\n");
+    ASSERT_TRUE(waitUntil([&] { return child.process.readAllStandardOutput().contains("grown"); }, 30'000));
+    ASSERT_NE(statField(23), memory);
+    EXPECT_EQ(ProcessIdentity::of(child.pid()), identity);
+}
+
+TEST_F(PowerSaverOpsTest, ACallerOtherThanRootLowersOnlyItsOwnProcesses)
+{
+    writeLoginDefs("UID_MIN 0\n");
+    Child child;
+    const std::uint32_t owner = geteuid();
+    // Refused as the kernel would refuse that user, before anything is changed.
+    const auto error = errorOf([&] { ops.setProcessThrottled(child.pid(), true, owner + 1); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->text(), QStringLiteral("setpriority失敗 (pid=%1, errno=1)").arg(child.pid()));
+    EXPECT_EQ(niceOf(child.pid()), 0);
+    EXPECT_TRUE(ops.throttledPIDs().isEmpty());
+
+    ops.setProcessThrottled(child.pid(), true, owner);
+    EXPECT_EQ(niceOf(child.pid()), 19);
+    EXPECT_EQ(ops.throttledPIDs(), QSet<std::int32_t>{child.pid()});
 }
 
 TEST_F(PowerSaverOpsTest, RegularUsersAreBoundedByLoginDefsWithoutTheSystemsOwnAccounts)

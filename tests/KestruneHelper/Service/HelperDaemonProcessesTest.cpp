@@ -26,17 +26,18 @@ QString commandOf(qint64 pid)
     return readTrimmed(QStringLiteral("/proc/%1/comm").arg(pid));
 }
 
-// A `sleep` of another user at a given nice value, ended with the test: setpriv switches the
-// user and `nice` the priority before sleep takes over the same pid.
+// A `sleep` (or another command) of another user at a given nice value, ended with the test:
+// setpriv switches the user and `nice` the priority before the command takes over the same pid.
 class Sleeper {
 public:
-    explicit Sleeper(std::uint32_t uid, int nice = 0)
+    explicit Sleeper(std::uint32_t uid, int nice = 0, const QStringList& command = {"sleep", "60"})
     {
         const QString id = QString::number(uid);
-        process.start("setpriv", {"--reuid=" + id, "--regid=" + id, "--clear-groups", "nice", "-n",
-                                  QString::number(nice), "sleep", "60"});
+        process.start("setpriv", QStringList{"--reuid=" + id, "--regid=" + id, "--clear-groups", "nice", "-n",
+                                             QString::number(nice)}
+                                     + command);
         pid = process.waitForStarted() ? process.processId() : 0;
-        started = pid > 0 && waitUntil([&] { return commandOf(pid) == "sleep"; }, 5000);
+        started = pid > 0 && waitUntil([&] { return commandOf(pid) == command.first(); }, 5000);
     }
     ~Sleeper()
     {
@@ -99,7 +100,17 @@ TEST_F(HelperDaemonTest, ThrottlesOnlyRegularUsersProcessesAndRestoresExactlyWha
         EXPECT_EQ(niceOf(system.pid), 0);
     }
 
-    // A regular user's process goes to background priority.
+    // A regular user's process goes to background priority, and back to its own once
+    // released, though it took more memory meanwhile.
+    Sleeper grower(1000, 3, {"bash", "-c", "read -r; printf -v more '%*s' 4000000 ''; echo grown; sleep 60"});
+    ASSERT_TRUE(grower.started);
+    EXPECT_TRUE(throttle(grower.pid, true).success);
+    EXPECT_EQ(niceOf(grower.pid), 19);
+    grower.process.write("\n");
+    ASSERT_TRUE(waitUntil([&] { return grower.process.readAllStandardOutput().contains("grown"); }, 30'000));
+    EXPECT_TRUE(throttle(grower.pid, false).success);
+    EXPECT_EQ(niceOf(grower.pid), 3);
+
     Sleeper regular(1000, 3);
     ASSERT_TRUE(regular.started);
     EXPECT_TRUE(throttle(regular.pid, true).success);

@@ -141,6 +141,9 @@ TEST_F(HelperServiceTest, AfterSilenceHeldPowerSavingIsRestoredOnce)
     start();
     ASSERT_TRUE(command("setLowPowerMode", {true})->success);
     EXPECT_EQ(tools.calls(), (QStringList{"pmset -g custom", "pmset -b lowpowermode 1"}));
+    // The answer came from the power queue; the contact is recorded on the controller queue,
+    // which answers this call only after it.
+    ASSERT_TRUE(SMCChargingState::fromJson(call("readChargingState").arguments().value(0).toByteArray()));
     clock.advance(0.501);
     EXPECT_TRUE(waitUntil([&] { return tools.calls().size() == 3; }, 5000));
     EXPECT_EQ(tools.calls().value(2), "pmset -b lowpowermode 0");

@@ -109,7 +109,7 @@ TEST_F(GeneralViewTest, TheHelperSectionFollowsTheStatusAndTheConnection)
     // the status read back.
     demo->services().statusAfterUnregister = ServiceManagement::Status::NotRegistered;
     view->findChild<QPushButton*>("unregister")->click();
-    demo::DemoApp::settle();
+    waitUntil([&] { return buttons(*view) == QStringList { "enable" }; });
     EXPECT_EQ(dotColor(*view), SystemColors::orange());
     EXPECT_EQ(view->findChild<QLabel*>("stateText")->text(), "未登録");
     EXPECT_FALSE(view->findChild<QLabel*>("helperVersion")->isVisible());
@@ -120,8 +120,8 @@ TEST_F(GeneralViewTest, TheHelperSectionFollowsTheStatusAndTheConnection)
     // A registration the system refuses: its text, as it is, in orange.
     demo->services().registerError = QStringLiteral("<b>denied</b>");
     view->findChild<QPushButton*>("enable")->click();
-    demo::DemoApp::settle();
     auto* error = view->findChild<SymbolLabel*>("helperError");
+    waitUntil([&] { return error->isVisible(); });
     EXPECT_TRUE(error->isVisible());
     EXPECT_EQ(error->text(), "登録エラー: <b>denied</b>");
 
@@ -191,7 +191,7 @@ TEST_F(GeneralViewTest, NotificationsLanguageAndUpdates)
     ASSERT_NE(view->relaunchPrompt(), nullptr);
     EXPECT_EQ(view->relaunchPrompt()->text(), "再起動すると選択した言語で表示されます。");
     view->relaunchPrompt()->findChild<QPushButton*>("later")->click();
-    demo::DemoApp::settle();
+    waitUntil([&] { return view->relaunchPrompt() == nullptr; });
     EXPECT_EQ(view->relaunchPrompt(), nullptr);
     EXPECT_EQ(app.defaults().string("appLanguage"), "ja") << "later keeps the choice";
     emit language->activated(0);

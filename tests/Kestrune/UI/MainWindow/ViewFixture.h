@@ -41,14 +41,14 @@ protected:
         demo->daemon().setReply(HelperProtocol::setChargingEnabled,
             *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
         demo->state().controller().invalidateAppliedCache();
-        demo::DemoApp::settle();
+        EXPECT_TRUE(demo->daemon().settle(demo->bus().connect(QStringLiteral("app"))));
     }
     // How many evaluations `change` started once they have all run.
     int evaluationsAfter(const std::function<void()>& change)
     {
         demo->daemon().clearCalls();
         change();
-        demo::DemoApp::settle(150);
+        EXPECT_TRUE(demo->daemon().settle(demo->bus().connect(QStringLiteral("app"))));
         return demo->daemon().count(HelperProtocol::setChargingEnabled);
     }
 

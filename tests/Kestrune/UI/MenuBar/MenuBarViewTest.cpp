@@ -61,7 +61,7 @@ TEST_F(MenuBarViewTest, HeaderFollowsTheReadingThePowerAndTheController)
     EXPECT_EQ(colorOf("power"), SystemColors::green());
     EXPECT_FALSE(shown("detail"));
     ASSERT_TRUE(waitUntil([&] { return app.helper().isConnected(); }));
-    spin(50);
+    letEvaluationsEnd();
     attribute("voltage_max", 20'000'000, "AC");
     attribute("current_max", 3'250'000, "AC");
     readAfter(60);
@@ -100,7 +100,7 @@ TEST_F(MenuBarViewTest, HeaderFollowsTheReadingThePowerAndTheController)
     ASSERT_TRUE(app.snapshot()->timeToEmptyMinutes);
     EXPECT_NE(textOf("detail"), MenuBarView::shortHours(5.0));
     EXPECT_EQ(textOf("detail"), MenuBarView::shortHours(*app.powerSaver().estimatedRuntimeHours()));
-    spin(100);
+    letEvaluationsEnd();
 
     // Plugged in, the estimate goes; unplugged again, the battery's time fills in until the
     // power saver has looked at the new reading.
@@ -218,10 +218,12 @@ TEST_F(MenuBarViewTest, ClicksDriveTheCoreOneEvaluationPerChange)
     app.start();
     ASSERT_TRUE(waitUntil([&] { return app.helper().isConnected(); }));
     int evaluations = callsOf(setChargingEnabled, 1);
-    // Waits for `more` evaluations after the last counted, and a little longer.
+    // Whether `more` evaluations followed the last counted, once they have all run: a change
+    // made while one still runs would have its evaluation dropped.
     auto evaluated = [&](int more) {
         const int expected = evaluations + more;
-        evaluations = callsOf(setChargingEnabled, expected);
+        letEvaluationsEnd();
+        evaluations = daemon.count(setChargingEnabled);
         return evaluations == expected;
     };
 
@@ -310,7 +312,7 @@ TEST_F(MenuBarViewTest, PowerSaverShowsLevelGainAndTheBatteryOnlyLines)
     readAfter(60);
     ASSERT_TRUE(waitUntil([&] { return engine.level() == 2 && !app.tracker().latestProcesses().isEmpty(); }));
     // An evaluation that meets another still running is dropped: let this one end.
-    spin(100);
+    letEvaluationsEnd();
     EXPECT_EQ(textOf("levelBadge"), "L2 強化節電");
     auto* badge = find<CapsuleLabel>("levelBadge");
     EXPECT_EQ(badge->textColor(), SystemColors::orange());
@@ -320,7 +322,7 @@ TEST_F(MenuBarViewTest, PowerSaverShowsLevelGainAndTheBatteryOnlyLines)
     app.settings().setManualPowerLevel(3);
     ASSERT_TRUE(waitUntil([&] { return engine.level() == 3; }));
     EXPECT_EQ(badge->textColor(), SystemColors::red());
-    spin(100);
+    letEvaluationsEnd();
     app.settings().setManualPowerLevel(1);
     ASSERT_TRUE(waitUntil([&] { return engine.level() == 1; }));
     EXPECT_EQ(badge->textColor(), SystemColors::green());

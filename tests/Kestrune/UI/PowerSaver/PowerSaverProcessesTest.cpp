@@ -35,6 +35,16 @@ template <typename T> T* in(QWidget* row, const char* name)
     return row ? row->findChild<T*>(QString::fromLatin1(name)) : nullptr;
 }
 
+// Clicks the button of that name in `row`; false, and no click, when there is none.
+[[nodiscard]] bool press(QWidget* row, const char* name)
+{
+    QPushButton* button = in<QPushButton>(row, name);
+    if (!button)
+        return false;
+    button->click();
+    return true;
+}
+
 } // namespace
 
 TEST_F(PowerSaverViewFixture, ActionLogListsFiftyRecordsAndReloadsWithTheStatusLine)
@@ -121,7 +131,7 @@ TEST_F(PowerSaverViewFixture, ExclusionsEditedThroughTheTabPersist)
     // Removing an entry removes each copy of it.
     settings.setPowerExclusions({QStringLiteral("Slack"), QStringLiteral("slack"), QStringLiteral("Zoom"), QStringLiteral("Slack")});
     ASSERT_EQ(all("exclusionRow").size(), 4);
-    in<QPushButton>(all("exclusionRow").first(), "removeExclusion")->click();
+    ASSERT_TRUE(press(all("exclusionRow").value(0), "removeExclusion"));
     flushDeletes();
     EXPECT_EQ(settings.powerExclusions(), (QStringList{QStringLiteral("slack"), QStringLiteral("Zoom")}));
     EXPECT_EQ(all("exclusionRow").size(), 2);
@@ -132,9 +142,9 @@ TEST_F(PowerSaverViewFixture, ExclusionsEditedThroughTheTabPersist)
     const auto suggestion = [&](const QString& name) {
         return rowWith(all("suggestionRow"), QStringLiteral("「%1」を除外リストに追加しますか?(解除操作から学習)").arg(name));
     };
-    in<QPushButton>(suggestion(QStringLiteral("Zoom")), "acceptSuggestion")->click();
-    in<QPushButton>(suggestion(QStringLiteral("Discord")), "acceptSuggestion")->click();
-    in<QPushButton>(suggestion(QStringLiteral("Teams")), "ignoreSuggestion")->click();
+    ASSERT_TRUE(press(suggestion(QStringLiteral("Zoom")), "acceptSuggestion"));
+    ASSERT_TRUE(press(suggestion(QStringLiteral("Discord")), "acceptSuggestion"));
+    ASSERT_TRUE(press(suggestion(QStringLiteral("Teams")), "ignoreSuggestion"));
     flushDeletes();
     EXPECT_EQ(settings.powerExclusions(), (QStringList{QStringLiteral("slack"), QStringLiteral("Zoom"), QStringLiteral("Discord")}));
     EXPECT_TRUE(savings.exclusionSuggestions().isEmpty());
@@ -179,19 +189,18 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
                 == QVariantList{QVariant::fromValue<qlonglong>(pid), false};
         return count;
     };
-    const auto release = [&](const QString& name) {
-        in<QPushButton>(rowWith(all("throttledRow"), name), "release")->click();
-    };
+    const auto release = [&](const QString& name) { return press(rowWith(all("throttledRow"), name), "release"); };
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Slack"), QStringLiteral("Zoom")}));
     EXPECT_EQ(find<GroupedForm>("")->sections().at(7)->header()->text(), QStringLiteral("減速中のプロセス(2件)"));
 
     clock().advance(10);
-    release(QStringLiteral("Slack"));
+    ASSERT_TRUE(release(QStringLiteral("Slack")));
     ASSERT_TRUE(waitUntil([&] { return names() == QStringList{QStringLiteral("Zoom")}; }));
     EXPECT_EQ(releases(200), 1);
     // The release is logged; the log shows it once the status line moves.
     access->updateStatusText();
-    const QWidget* logged = all("actionRow").first();
+    const QWidget* logged = all("actionRow").value(0);
+    ASSERT_TRUE(logged);
     EXPECT_EQ(logged->findChild<QLabel*>(QStringLiteral("detail"))->text(), QStringLiteral("Slack (手動解除・好みを学習)"));
     EXPECT_EQ(logged->findChild<SymbolLabel*>()->symbol(), QStringLiteral("hare.fill"));
     EXPECT_EQ(colorOf(logged->findChild<SymbolLabel*>()), SystemColors::green());
@@ -199,13 +208,13 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
 
     // The second release of the same application within 14 days proposes to exclude it.
     ASSERT_TRUE(throttle("Slack"));
-    release(QStringLiteral("Slack"));
+    ASSERT_TRUE(release(QStringLiteral("Slack")));
     ASSERT_TRUE(waitUntil([&] { return all("suggestionRow").size() == 1; }));
     EXPECT_EQ(releases(200), 2);
 
     // Refused by the daemon: the process stays listed, to be released again.
     daemon().setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::failure(QStringLiteral("busy")).toJson());
-    release(QStringLiteral("Zoom"));
+    ASSERT_TRUE(release(QStringLiteral("Zoom")));
     ASSERT_TRUE(waitUntil([&] { return releases(300) == 1; }));
     spin(100);
     EXPECT_EQ(names(), QStringList{QStringLiteral("Zoom")});
@@ -213,6 +222,7 @@ TEST_F(PowerSaverViewFixture, ReleasingAThrottledProcessFromTheList)
     // Two quick presses while the daemon takes its time: one release.
     daemon().setReply(HelperProtocol::setProcessThrottled, *HelperCommandResult::ok().toJson(), 200);
     QPushButton* button = in<QPushButton>(rowWith(all("throttledRow"), QStringLiteral("Zoom")), "release");
+    ASSERT_TRUE(button);
     button->click();
     spin(20);
     button->click();

@@ -2,9 +2,9 @@
 
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Backend/BackendClient.h"
-#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
+#include "Kestrune/Sync/BackendSync.h"
 #include "Kestrune/UI/PowerSaverView.h"
 #include "Shared/HelperCommandResult.h"
 #include "Shared/HelperProtocol.h"
@@ -67,7 +67,14 @@ protected:
         EXPECT_TRUE(demo->launch(&error)) << error.toStdString();
         state = &demo->state();
         EXPECT_TRUE(waitUntil([&] { return state->backend().deviceID().has_value(); }, 3000));
-        spin(100);
+        // The launch goes on to a sync and an evaluation, and on the adapter an evaluation
+        // gives back whatever the power saver holds: a test starts once the sync has ended and
+        // nothing the application asked of the daemon is still on its way.
+        EXPECT_TRUE(waitUntil([&] {
+            const BackendSync& sync = state->backendSync();
+            return !sync.syncing() && (sync.lastSyncAt() || sync.lastSyncError());
+        }, 10'000));
+        EXPECT_TRUE(daemon().settle(demo->bus().connect(QStringLiteral("app"))));
         daemon().setReply(HelperProtocol::setChargingEnabled,
                           *HelperCommandResult::failure(QStringLiteral("refused")).toJson());
         state->controller().invalidateAppliedCache();
@@ -91,13 +98,12 @@ protected:
     }
 
     int evaluations() { return daemon().count(HelperProtocol::setChargingEnabled); }
-    // The evaluations that `change` starts, counted once they have had time to reach the daemon.
+    // The evaluations that `change` starts, counted once they have reached the daemon.
     int evaluationsOf(const std::function<void()>& change)
     {
         const int before = evaluations();
         change();
-        waitUntil([&] { return evaluations() > before; }, 300);
-        spin(100);
+        EXPECT_TRUE(daemon().settle(demo->bus().connect(QStringLiteral("app"))));
         return evaluations() - before;
     }
 

@@ -1,6 +1,6 @@
-#include "Kestrune/Backend/Sync/BackendSync.h"
+#include "Kestrune/Sync/BackendSync.h"
 
-#include "tests/Kestrune/Backend/SyncInstall.h"
+#include "tests/Kestrune/Sync/SyncInstall.h"
 #include "tests/support/EventLoop.h"
 
 #include <QJsonArray>

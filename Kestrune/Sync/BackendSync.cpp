@@ -1,13 +1,13 @@
-#include "Kestrune/Backend/Sync/BackendSync.h"
+#include "Kestrune/Sync/BackendSync.h"
 
 #include "Foundation/Epoch.h"
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Backend/BackendClient.h"
-#include "Kestrune/Backend/Sync/SyncPayload.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/Sync/SyncPayload.h"
 
 #include <QPointer>
 #include <QScopeGuard>

@@ -1,4 +1,4 @@
-#include "Kestrune/Backend/Sync/SyncPayload.h"
+#include "Kestrune/Sync/SyncPayload.h"
 
 #include "Foundation/Epoch.h"
 #include "Foundation/Graphemes.h"

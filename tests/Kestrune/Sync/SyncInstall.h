@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Kestrune/Backend/Sync/BackendSync.h"
 #include "Kestrune/PowerSaver/ProcessEnergyTracker.h"
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/Sync/BackendSync.h"
 #include "Platform/Workspace/FakeWorkspace.h"
 #include "tests/support/BackendTestbed.h"
 

@@ -1,8 +1,8 @@
-#include "Kestrune/Backend/Sync/BackendSync.h"
+#include "Kestrune/Sync/BackendSync.h"
 
 #include "Foundation/Epoch.h"
-#include "Kestrune/Backend/Sync/SyncPayload.h"
-#include "tests/Kestrune/Backend/SyncInstall.h"
+#include "Kestrune/Sync/SyncPayload.h"
+#include "tests/Kestrune/Sync/SyncInstall.h"
 #include "tests/support/EventLoop.h"
 
 #include <QJsonArray>
@@ -200,6 +200,27 @@ TEST_F(BackendSyncTest, WatermarksDecideWhatGoesAndABatchAsksForMoreOnlyWhenFull
     await(app.sync->tick(false));
     EXPECT_EQ(app.sync->lastSyncError(), std::nullopt);
     EXPECT_TRUE(server.stored(app.device(), "action_outcomes").isEmpty());
+
+    // Exactly a batch of samples and of actions: one full batch, then one that finds nothing
+    // more, sends empty lists and ends the run.
+    QList<double> sampleTimes, actionTimes;
+    for (int i = 0; i < BackendSync::batchLimit; ++i) {
+        sampleTimes << ts(app.addSample(clock.now().addSecs(-86400 + i * 50)).timestamp);
+        app.addAction(clock.now().addSecs(-86400 + i * 40 + 1), QString("entry %1").arg(i));
+        actionTimes << ts(clock.now().addSecs(-86400 + i * 40 + 1));
+    }
+    const qsizetype before = syncs();
+    clock.advance(300);
+    await(app.sync->tick(false));
+    ASSERT_EQ(syncs(), before + 2);
+    const auto log = server.requests("/v1/sync");
+    EXPECT_EQ(sentSampleTimes(log[before]), sampleTimes);
+    EXPECT_EQ(log[before].json()["power_actions"].toArray().size(), BackendSync::batchLimit);
+    EXPECT_TRUE(sentSampleTimes(log[before + 1]).isEmpty());
+    EXPECT_TRUE(log[before + 1].json()["power_actions"].toArray().isEmpty());
+    EXPECT_EQ(app.stored("backend.wm.samples"), sampleTimes.last());
+    EXPECT_EQ(app.stored("backend.wm.actions"), actionTimes.last());
+    EXPECT_EQ(times(server.stored(app.device(), "power_actions")), actionTimes);
 }
 
 TEST_F(BackendSyncTest, AGroupLargerThanABatchGoesWhole)
