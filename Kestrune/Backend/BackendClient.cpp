@@ -16,6 +16,7 @@
 #include <QCoro/QCoroNetworkReply>
 #include <QCoro/QCoroSignal>
 
+#include <algorithm>
 #include <memory>
 
 namespace kestrune {
@@ -34,6 +35,23 @@ public:
         return systemProxyForQuery(query);
     }
 };
+
+// A device token travels as a header value: visible ASCII only, so that no line break can end
+// the header and start another, and no longer than a token gets.
+constexpr qsizetype longestToken = 4096;
+// The identifier travels in paths, queries and every upload; longer than this, it is none.
+constexpr qsizetype longestDeviceID = 256;
+
+bool isHeaderToken(const QString& token)
+{
+    return !token.isEmpty() && token.size() <= longestToken
+        && std::all_of(token.begin(), token.end(), [](QChar c) { return c > u' ' && c < u'\x7f'; });
+}
+
+bool isDeviceID(const QString& id)
+{
+    return !id.isEmpty() && id.size() <= longestDeviceID;
+}
 
 // The user types the address; blanks at its ends are not part of it (line breaks are).
 QString trimmedBlanks(const QString& text)
@@ -129,10 +147,11 @@ BackendClient::BackendClient(ChargingSettings& settings, UserDefaults& defaults,
     m_network.setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
     m_network.setProxyFactory(new SystemProxyFactory);
 
-    if (const std::optional<QString> id = m_defaults.string(QString::fromLatin1(deviceIDKey));
-        id && !id->isEmpty())
+    // An identity no registration would keep now is no identity: the device registers again.
+    if (const std::optional<QString> id = m_defaults.string(QString::fromLatin1(deviceIDKey)); id && isDeviceID(*id))
         m_deviceID = *id;
-    if (const std::optional<QString> token = m_defaults.string(QString::fromLatin1(deviceTokenKey)))
+    if (const std::optional<QString> token = m_defaults.string(QString::fromLatin1(deviceTokenKey));
+        token && isHeaderToken(*token))
         m_deviceToken = *token;
 
     // Path reports reach the client through the event loop, never inside the monitor's call;
@@ -371,9 +390,14 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     const QString id = root.value(QStringLiteral("device_id")).toString();
     if (!document->isObject() || id.isEmpty())
         co_return;
+    // An identity that could not travel back as it came fails the registration whole.
+    const QString token = root.value(QStringLiteral("device_token")).toString();
+    if (!isDeviceID(id) || (!token.isEmpty() && !isHeaderToken(token))) {
+        setLastError(shortError(BackendError::invalidResponse()));
+        co_return;
+    }
     setDeviceID(id);
     m_defaults.set(QString::fromLatin1(deviceIDKey), id);
-    const QString token = root.value(QStringLiteral("device_token")).toString();
     if (!token.isEmpty()) {
         m_deviceToken = token;
         m_defaults.set(QString::fromLatin1(deviceTokenKey), token);
