@@ -4,6 +4,7 @@
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Backend/BackendJson.h"
 #include "Kestrune/Storage/ChargingSettings.h"
+#include "Platform/Network/ReplyDeadline.h"
 
 #include <QJsonDocument>
 #include <QNetworkProxyFactory>
@@ -208,8 +209,6 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, Q
         co_return BackendError::invalidURL();
 
     QNetworkRequest request(*url);
-    // The time-out is the longest the transfer may stand idle.
-    request.setTransferTimeout(int(timeout.count()));
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     if (body)
@@ -218,6 +217,8 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, Q
     QPointer<BackendClient> self(this);
     QPointer<QNetworkReply> reply = body ? m_network.sendCustomRequest(request, method, *body)
                                          : m_network.sendCustomRequest(request, method);
+    // The time-out is a deadline for the whole answer, however slowly it comes.
+    ReplyDeadline::arm(reply, timeout);
     auto answer = std::make_shared<AnswerBody>();
     readBounded(reply, m_config.maxAnswerBytes, answer);
     co_await reply.data();

@@ -30,9 +30,9 @@ namespace kestrune {
 class ChargingSettings;
 class UserDefaults;
 
-// How long each kind of request may stay idle, how large an answer may be, and where the
-// registration's description of the machine comes from. The defaults are the production
-// values; tests pass short time-outs and a machine of their own.
+// How long each kind of request may take, up to its answer's last byte, how large an answer
+// may be, and where the registration's description of the machine comes from. The defaults
+// are the production values; tests pass short time-outs and a machine of their own.
 struct BackendClientConfig {
     using ms = std::chrono::milliseconds;
 

@@ -3,6 +3,7 @@
 #include "Foundation/Epoch.h"
 #include "tests/support/BackendTestbed.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -192,8 +193,12 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     EXPECT_EQ(bed.defaults->string("ai.lastSessionReport"), "最初のレポート");
     EXPECT_EQ(bed.defaults->real("ai.lastSessionReportAt"), Epoch::secondsSince1970(bed.clock.now()));
 
-    // While a strategy call is held, a report and a diagnosis are dropped, not queued.
-    server.answerNext("/v1/ai/strategy", Answer::hold());
+    // While a strategy call is under way, a report and a diagnosis are dropped, not queued. Its
+    // answer comes a byte at a time, which would take seconds: the call ends at its time-out.
+    const QJsonObject slowStrategy { { "strategy", QJsonObject { { "reasoning", QString(100, 'z') } } } };
+    server.answerNext("/v1/ai/strategy", Answer::json(200, slowStrategy).trickled(50));
+    QElapsedTimer elapsed;
+    elapsed.start();
     QCoro::Task<> held = strategist->maybeUpdateStrategy(telemetry(), true);
     ASSERT_TRUE(strategist->isCalling());
     const std::optional<QDateTime> reportAt = strategist->lastSessionReportAt();
@@ -203,8 +208,11 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     EXPECT_EQ(calls("/v1/ai/diagnose"), 0);
     EXPECT_EQ(strategist->lastSessionReportAt(), reportAt) << "nothing was received";
     await(std::move(held));
+    EXPECT_GE(elapsed.elapsed(), test::BackendTestbed::timeout.count());
+    EXPECT_LT(elapsed.elapsed(), test::BackendTestbed::timeout.count() + 1500);
     EXPECT_FALSE(strategist->isCalling());
     EXPECT_EQ(error(), "戦略更新エラー: オフライン(サーバーに到達できません)");
+    EXPECT_FALSE(strategist->activeStrategy());
 
     // Two reports in the same instant still tell their readers apart; blank text is a report.
     await(bed.client->checkHealth(true));
