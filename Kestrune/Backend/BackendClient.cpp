@@ -37,6 +37,12 @@ public:
     }
 };
 
+// The largest answers the routes take: health, registration, sync and the card answer a few
+// fields; a model route a strategy or a text with its usage. The learned state takes what the
+// client allows any answer.
+constexpr qint64 fieldsAnswerBytes = 64 * 1024;
+constexpr qint64 modelAnswerBytes = 1024 * 1024;
+
 // A device token travels as a header value: visible ASCII only, so that no line break can end
 // the header and start another, and no longer than a token gets.
 constexpr qsizetype longestToken = 4096;
@@ -196,9 +202,13 @@ std::optional<QUrl> BackendClient::routeURL(const QString& path) const
     return url;
 }
 
+BackendClient::Limits BackendClient::routeLimits(std::chrono::milliseconds timeout, qint64 largestAnswer) const
+{
+    return Limits { timeout, std::min(largestAnswer, m_config.maxAnswerBytes) };
+}
+
 QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, QByteArray method,
-    std::optional<QByteArray> body, std::chrono::milliseconds timeout, Headers headers,
-    QByteArray contentType)
+    std::optional<QByteArray> body, Limits limits, Headers headers, QByteArray contentType)
 {
     if (!m_settings.backendEnabled())
         co_return BackendError::disabled();
@@ -218,9 +228,9 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, Q
     QPointer<QNetworkReply> reply = body ? m_network.sendCustomRequest(request, method, *body)
                                          : m_network.sendCustomRequest(request, method);
     // The time-out is a deadline for the whole answer, however slowly it comes.
-    ReplyDeadline::arm(reply, timeout);
+    ReplyDeadline::arm(reply, limits.timeout);
     auto answer = std::make_shared<AnswerBody>();
-    readBounded(reply, m_config.maxAnswerBytes, answer);
+    readBounded(reply, limits.maxAnswerBytes, answer);
     co_await reply.data();
     if (!self || !reply)
         co_return BackendError::offline();
@@ -254,11 +264,11 @@ BackendClient::Headers BackendClient::bearerHeaders() const
 }
 
 QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(QString path, QByteArray method,
-    std::optional<QByteArray> body, std::chrono::milliseconds timeout, QByteArray contentType)
+    std::optional<QByteArray> body, Limits limits, QByteArray contentType)
 {
     QPointer<BackendClient> self(this);
     BackendResult<QByteArray> first
-        = co_await rawRequest(path, method, body, timeout, bearerHeaders(), contentType);
+        = co_await rawRequest(path, method, body, limits, bearerHeaders(), contentType);
     if (!self || first.ok())
         co_return first;
     const std::optional<BackendError>& error = first.failure().backendError();
@@ -272,16 +282,16 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(QString path
     if (!m_deviceToken && m_lastHealth && m_lastHealth->authRequired == true)
         co_return BackendError::httpError(401, QStringLiteral("再登録に失敗"));
     // The same path and bytes once more, with whatever token is held now.
-    co_return co_await rawRequest(path, method, body, timeout, bearerHeaders(), contentType);
+    co_return co_await rawRequest(path, method, body, limits, bearerHeaders(), contentType);
 }
 
 QCoro::Task<BackendResult<QByteArray>> BackendClient::authorizedPost(
-    QString path, QJsonObject json, std::chrono::milliseconds timeout)
+    QString path, QJsonObject json, Limits limits)
 {
     BackendResult<QByteArray> body = BackendJson::encode(json);
     if (!body)
         co_return body.failure();
-    co_return co_await bearerRequest(path, QByteArrayLiteral("POST"), body.value(), timeout, jsonType);
+    co_return co_await bearerRequest(path, QByteArrayLiteral("POST"), body.value(), limits, jsonType);
 }
 
 void BackendClient::forgetToken()
@@ -314,7 +324,8 @@ QCoro::Task<> BackendClient::checkHealth(bool force)
 
     QPointer<BackendClient> self(this);
     BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(healthPath),
-        QByteArrayLiteral("GET"), std::nullopt, m_config.healthTimeout, Headers(), jsonType);
+        QByteArrayLiteral("GET"), std::nullopt, routeLimits(m_config.healthTimeout, fieldsAnswerBytes), Headers(),
+        jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -374,7 +385,8 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     Headers headers;
     headers.append(std::make_pair(QByteArrayLiteral("X-App-Secret"), QByteArray(appSecret)));
     BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(registerPath),
-        QByteArrayLiteral("POST"), body.value(), m_config.registrationTimeout, headers, jsonType);
+        QByteArrayLiteral("POST"), body.value(), routeLimits(m_config.registrationTimeout, fieldsAnswerBytes), headers,
+        jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -435,7 +447,7 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::modelRoute(
     request.insert(QStringLiteral("provider"), provider);
     request.insert(QStringLiteral("model"), model);
     request.insert(QStringLiteral("payload"), payload);
-    co_return co_await authorizedPost(path, request, m_config.modelTimeout);
+    co_return co_await authorizedPost(path, request, routeLimits(m_config.modelTimeout, modelAnswerBytes));
 }
 
 QCoro::Task<BackendResult<BackendClient::StrategyAnswer>> BackendClient::aiStrategy(
@@ -486,7 +498,7 @@ QCoro::Task<BackendResult<BackendClient::AcceptedCounts>> BackendClient::sync(QJ
         co_return BackendError::offline();
     payload.insert(QStringLiteral("device_id"), *m_deviceID);
     const BackendResult<QByteArray> answer
-        = co_await authorizedPost(QStringLiteral("/v1/sync"), payload, m_config.syncTimeout);
+        = co_await authorizedPost(QStringLiteral("/v1/sync"), payload, routeLimits(m_config.syncTimeout, fieldsAnswerBytes));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -514,7 +526,7 @@ QCoro::Task<BackendResult<std::optional<QJsonObject>>> BackendClient::fetchState
         co_return BackendError::invalidURL();
     const QString path = QStringLiteral("/v1/state/%1/%2").arg(*device, *kindSegment);
     const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("GET"), std::nullopt, m_config.syncTimeout, jsonType);
+        path, QByteArrayLiteral("GET"), std::nullopt, routeLimits(m_config.syncTimeout, m_config.maxAnswerBytes), jsonType);
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -537,7 +549,8 @@ QCoro::Task<BackendResult<QUrl>> BackendClient::uploadShareCard(
     const QString path = QStringLiteral("/v1/share/card?device_id=%1&m=%2&p=%3&lang=%4")
                              .arg(*device, QString::number(minutes), *periodValue, *langValue);
     const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("POST"), pngData, m_config.cardTimeout, QByteArrayLiteral("image/png"));
+        path, QByteArrayLiteral("POST"), pngData, routeLimits(m_config.cardTimeout, fieldsAnswerBytes),
+        QByteArrayLiteral("image/png"));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
