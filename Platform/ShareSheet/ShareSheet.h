@@ -18,6 +18,8 @@ public:
     static QString standardFolder();
 
     // Writes `data` as `fileName` in the folder, readable by the user alone, and offers it.
+    // Whatever holds that name other than a plain file, a link above all, is left as it is:
+    // the card then goes under a fresh name beside it.
     // True when the portal or the default application took it; false when the file could
     // not be written or nothing took it.
     QCoro::Task<bool> share(QByteArray data, QString fileName);

@@ -1,5 +1,6 @@
 #include "Platform/ShareSheet/ShareSheet.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/UrlRecorder.h"
 
@@ -7,6 +8,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVariantMap>
@@ -74,6 +76,28 @@ TEST(ShareSheetTest, TheCardGoesPrivatelyToThePortalsChooserOrElseToTheDefaultAp
     EXPECT_EQ(portal.received, card);
     EXPECT_EQ(portal.options.value(QStringLiteral("ask")), QVariant(true));
     EXPECT_EQ(desktop.opened.size(), 1);
+
+    // A link at the card's name is never written through: it keeps pointing where it pointed,
+    // its target keeps its bytes and mode, and the card goes under a fresh name. A dangling
+    // link makes no file at its target.
+    const QString notes = home.filePath(QStringLiteral("notes.txt"));
+    QFile mine(notes);
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("my notes") == 8);
+    mine.close();
+    const auto shared
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(mine.setPermissions(shared));
+    const QString nowhere = home.filePath(QStringLiteral("nowhere.png"));
+    for (const QString& target : {notes, nowhere}) {
+        ASSERT_TRUE(QFile::remove(path) && QFile::link(target, path));
+        portal.received.clear();
+        ASSERT_TRUE(share(folder));
+        EXPECT_EQ(portal.received, card);
+        EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
+    }
+    EXPECT_EQ(readBytes(notes), "my notes");
+    EXPECT_EQ(QFile::permissions(notes) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
+    EXPECT_FALSE(QFile::exists(nowhere));
 
     // A cache that cannot be written offers nothing.
     EXPECT_FALSE(share(path + QStringLiteral("/under-a-file")));
