@@ -78,16 +78,12 @@ TEST(ShareSheetTest, TheCardGoesPrivatelyToThePortalsChooserOrElseToTheDefaultAp
     EXPECT_EQ(desktop.opened.size(), 1);
 
     // A link at the card's name is never written through: it keeps pointing where it pointed,
-    // its target keeps its bytes and mode, and the card goes under a fresh name. A dangling
-    // link makes no file at its target.
+    // its target keeps its bytes and mode, a dangling one makes no file, and the card goes
+    // under a fresh name.
     const QString notes = home.filePath(QStringLiteral("notes.txt"));
-    QFile mine(notes);
-    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("my notes") == 8);
-    mine.close();
-    const auto shared
-        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    ASSERT_TRUE(mine.setPermissions(shared));
     const QString nowhere = home.filePath(QStringLiteral("nowhere.png"));
+    ASSERT_TRUE(QFile::copy(path, notes) && QFile::setPermissions(notes, QFileDevice::ReadOwner));
+    card = "a card beside the link";
     for (const QString& target : {notes, nowhere}) {
         ASSERT_TRUE(QFile::remove(path) && QFile::link(target, path));
         portal.received.clear();
@@ -95,8 +91,8 @@ TEST(ShareSheetTest, TheCardGoesPrivatelyToThePortalsChooserOrElseToTheDefaultAp
         EXPECT_EQ(portal.received, card);
         EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
     }
-    EXPECT_EQ(readBytes(notes), "my notes");
-    EXPECT_EQ(QFile::permissions(notes) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
+    EXPECT_EQ(readBytes(notes), "the next card replaces the file");
+    EXPECT_EQ(QFile::permissions(notes) & QFileDevice::WriteOwner, 0);
     EXPECT_FALSE(QFile::exists(nowhere));
 
     // A cache that cannot be written offers nothing.
