@@ -243,8 +243,8 @@ TEST_F(AIStrategistTest, ReportsAndDiagnosesAreKeptAtALengthAPersonReads)
     const QString kept = accented.left(2 * AIStrategist::longestText);
     EXPECT_TRUE(strategist->lastSessionReport() == kept && strategist->lastDiagnosis() == kept);
 
-    // An answer far larger than any text is refused on its way in.
-    server.setText(QString(13 * 1024 * 1024, 'x'));
+    // An answer larger than any text is refused on its way in.
+    server.setText(QString(2 * 1024 * 1024, 'x'));
     await(strategist->generateSessionReport(QJsonObject()));
     EXPECT_EQ(error(), "レポート生成エラー: 不正なレスポンス");
 

@@ -321,7 +321,7 @@ TEST_F(BackendClientTest, RegistrationKeepsWhatAnAnswerDoesNotReplace)
     // registration whole; neither reaches a request or the defaults.
     for (const auto& [badID, badToken] : { std::pair { QString("injected"), QString("tok\r\nX-Injected: yes") },
              std::pair { QString("spaced"), QString("tok en") },
-             std::pair { QString(4 * 1024 * 1024, 'x'), QString("fine") } }) {
+             std::pair { QString(1000, 'x'), QString("fine") } }) {
         server.answerNext("/v1/devices/register",
             Answer::json(200, { { "device_id", badID }, { "device_token", badToken } }));
         await(client().registerIfNeeded());
