@@ -155,7 +155,8 @@ BackendClient::BackendClient(ChargingSettings& settings, UserDefaults& defaults,
     m_network.setProxyFactory(new SystemProxyFactory);
 
     // An identity no registration would keep now is no identity: the device registers again.
-    if (const std::optional<QString> id = m_defaults.string(QString::fromLatin1(deviceIDKey)); id && isDeviceID(*id))
+    if (const std::optional<QString> id = m_defaults.string(QString::fromLatin1(deviceIDKey));
+        id && isDeviceID(*id))
         m_deviceID = *id;
     if (const std::optional<QString> token = m_defaults.string(QString::fromLatin1(deviceTokenKey));
         token && isHeaderToken(*token))
@@ -202,7 +203,8 @@ std::optional<QUrl> BackendClient::routeURL(const QString& path) const
     return url;
 }
 
-BackendClient::Limits BackendClient::routeLimits(std::chrono::milliseconds timeout, qint64 largestAnswer) const
+BackendClient::Limits BackendClient::routeLimits(
+    std::chrono::milliseconds timeout, qint64 largestAnswer) const
 {
     return Limits { timeout, std::min(largestAnswer, m_config.maxAnswerBytes) };
 }
@@ -263,8 +265,8 @@ BackendClient::Headers BackendClient::bearerHeaders() const
     return headers;
 }
 
-QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(QString path, QByteArray method,
-    std::optional<QByteArray> body, Limits limits, QByteArray contentType)
+QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(
+    QString path, QByteArray method, std::optional<QByteArray> body, Limits limits, QByteArray contentType)
 {
     QPointer<BackendClient> self(this);
     BackendResult<QByteArray> first
@@ -323,9 +325,9 @@ QCoro::Task<> BackendClient::checkHealth(bool force)
     m_lastHealthCheckAt = now;
 
     QPointer<BackendClient> self(this);
-    BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(healthPath),
-        QByteArrayLiteral("GET"), std::nullopt, routeLimits(m_config.healthTimeout, fieldsAnswerBytes), Headers(),
-        jsonType);
+    BackendResult<QByteArray> answer
+        = co_await rawRequest(QString::fromLatin1(healthPath), QByteArrayLiteral("GET"), std::nullopt,
+            routeLimits(m_config.healthTimeout, fieldsAnswerBytes), Headers(), jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -384,9 +386,9 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     }
     Headers headers;
     headers.append(std::make_pair(QByteArrayLiteral("X-App-Secret"), QByteArray(appSecret)));
-    BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(registerPath),
-        QByteArrayLiteral("POST"), body.value(), routeLimits(m_config.registrationTimeout, fieldsAnswerBytes), headers,
-        jsonType);
+    BackendResult<QByteArray> answer
+        = co_await rawRequest(QString::fromLatin1(registerPath), QByteArrayLiteral("POST"), body.value(),
+            routeLimits(m_config.registrationTimeout, fieldsAnswerBytes), headers, jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -497,8 +499,8 @@ QCoro::Task<BackendResult<BackendClient::AcceptedCounts>> BackendClient::sync(QJ
     if (!m_deviceID)
         co_return BackendError::offline();
     payload.insert(QStringLiteral("device_id"), *m_deviceID);
-    const BackendResult<QByteArray> answer
-        = co_await authorizedPost(QStringLiteral("/v1/sync"), payload, routeLimits(m_config.syncTimeout, fieldsAnswerBytes));
+    const BackendResult<QByteArray> answer = co_await authorizedPost(
+        QStringLiteral("/v1/sync"), payload, routeLimits(m_config.syncTimeout, fieldsAnswerBytes));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -525,8 +527,8 @@ QCoro::Task<BackendResult<std::optional<QJsonObject>>> BackendClient::fetchState
     if (!device || !kindSegment)
         co_return BackendError::invalidURL();
     const QString path = QStringLiteral("/v1/state/%1/%2").arg(*device, *kindSegment);
-    const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("GET"), std::nullopt, routeLimits(m_config.syncTimeout, m_config.maxAnswerBytes), jsonType);
+    const BackendResult<QByteArray> answer = co_await bearerRequest(path, QByteArrayLiteral("GET"),
+        std::nullopt, routeLimits(m_config.syncTimeout, m_config.maxAnswerBytes), jsonType);
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -548,9 +550,8 @@ QCoro::Task<BackendResult<QUrl>> BackendClient::uploadShareCard(
         co_return BackendError::invalidURL();
     const QString path = QStringLiteral("/v1/share/card?device_id=%1&m=%2&p=%3&lang=%4")
                              .arg(*device, QString::number(minutes), *periodValue, *langValue);
-    const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("POST"), pngData, routeLimits(m_config.cardTimeout, fieldsAnswerBytes),
-        QByteArrayLiteral("image/png"));
+    const BackendResult<QByteArray> answer = co_await bearerRequest(path, QByteArrayLiteral("POST"), pngData,
+        routeLimits(m_config.cardTimeout, fieldsAnswerBytes), QByteArrayLiteral("image/png"));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();

@@ -47,12 +47,23 @@ std::optional<QString> unescapedValue(const QString& value)
         if (++i == value.size())
             return std::nullopt;
         switch (value[i].unicode()) {
-        case u's': text += u' '; break;
-        case u'n': text += u'\n'; break;
-        case u't': text += u'\t'; break;
-        case u'r': text += u'\r'; break;
-        case u'\\': text += u'\\'; break;
-        default: return std::nullopt;
+        case u's':
+            text += u' ';
+            break;
+        case u'n':
+            text += u'\n';
+            break;
+        case u't':
+            text += u'\t';
+            break;
+        case u'r':
+            text += u'\r';
+            break;
+        case u'\\':
+            text += u'\\';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return text;
@@ -80,7 +91,7 @@ std::optional<QStringList> execArguments(const QString& exec, bool expandFieldCo
         if (c == u'"') {
             quoted = !quoted;
         } else if (c == u'\\' && i + 1 < exec.size()
-                   && (!quoted || QStringView(u"\"`$\\").contains(exec[i + 1]))) {
+            && (!quoted || QStringView(u"\"`$\\").contains(exec[i + 1]))) {
             argument += exec[++i];
         } else if (c == u'%' && expandFieldCodes) {
             if (i + 1 == exec.size() || exec[i + 1] != u'%')
@@ -194,7 +205,8 @@ std::optional<QString> LoginItem::startFailure(const QString& contents) const
     const std::optional<QStringList> started = exec ? execArguments(*exec, true) : std::nullopt;
     // The reason names the program as the desktop would look for it.
     const QString program = named && !named->isEmpty() ? named->first() : m_options.program;
-    if (!runnable(program) || started != QStringList{m_options.program, QString::fromLatin1(launchArgument)})
+    if (!runnable(program)
+        || started != QStringList { m_options.program, QString::fromLatin1(launchArgument) })
         return Localized::fmt("このプログラムの場所からはログイン時に起動できません: %@", program);
     return std::nullopt;
 }

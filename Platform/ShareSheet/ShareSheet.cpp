@@ -31,16 +31,16 @@ std::optional<QString> writeOwnFile(const QString& folder, const QString& fileNa
 {
     const QString path = QDir(folder).filePath(fileName);
     const QFileInfo info(path);
-    QTemporaryFile file(QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-XXXXXX.")
-                                              + info.suffix()));
+    QTemporaryFile file(
+        QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-XXXXXX.") + info.suffix()));
     if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
         || file.write(data) != data.size() || !file.flush())
         return std::nullopt;
     file.setAutoRemove(false);
+    const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    const bool taken = ::lstat(QFile::encodeName(path).constData(), &status) == 0;
-    if (!taken || S_ISREG(status.st_mode)) {
-        if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0)
+    if (::lstat(name.constData(), &status) != 0 || S_ISREG(status.st_mode)) {
+        if (::rename(QFile::encodeName(file.fileName()).constData(), name.constData()) == 0)
             return path;
     }
     return file.fileName();

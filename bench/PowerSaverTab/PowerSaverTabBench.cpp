@@ -63,9 +63,9 @@ public:
             fail(QStringLiteral("the fake backend cannot listen"));
         demo::DemoApp::Options options;
         // The seeded strategy is of an earlier day, so that today's can be asked for.
-        options.defaults = {{QStringLiteral("backendEnabled"), true},
-                            {QStringLiteral("backendURL"), m_backend.url().toString()},
-                            {QStringLiteral("ai.strategyDay"), QStringLiteral("2026-03-12")}};
+        options.defaults = { { QStringLiteral("backendEnabled"), true },
+            { QStringLiteral("backendURL"), m_backend.url().toString() },
+            { QStringLiteral("ai.strategyDay"), QStringLiteral("2026-03-12") } };
         m_demo = std::make_unique<demo::DemoApp>(options);
         QString error;
         if (!m_demo->launch(&error))
@@ -75,15 +75,16 @@ public:
         test::waitUntil([&] { return app.backend().deviceID().has_value(); }, 5000);
 
         const QString text = answerText(kind);
-        m_backend.setStrategy({{QStringLiteral("reasoning"), text}});
+        m_backend.setStrategy({ { QStringLiteral("reasoning"), text } });
         m_backend.setText(text);
-        const QJsonObject telemetry{{QStringLiteral("top_processes"), QJsonArray()}};
+        const QJsonObject telemetry { { QStringLiteral("top_processes"), QJsonArray() } };
         test::await(strategist.maybeUpdateStrategy(telemetry, true));
         test::await(strategist.generateSessionReport({}));
         test::await(strategist.diagnoseAnomaly({}));
         if (!strategist.activeStrategy() || !strategist.lastSessionReport() || !strategist.lastDiagnosis())
             fail(QStringLiteral("the answers were not taken: ") + strategist.lastError().value_or(QString()));
-        test::waitUntil([&] { return app.backendSync().lastSyncAt() && !app.backendSync().syncing(); }, 60000);
+        test::waitUntil(
+            [&] { return app.backendSync().lastSyncAt() && !app.backendSync().syncing(); }, 60000);
         app.settings().setBackendEnabled(false);
         app.defaults().synchronize();
         demo::DemoApp::settle();
@@ -106,10 +107,10 @@ private:
 // One application at a time, each on buses of its own.
 App& app(int kind)
 {
-    static std::pair<int, std::unique_ptr<App>> current{-1, nullptr};
+    static std::pair<int, std::unique_ptr<App>> current { -1, nullptr };
     if (current.first != kind) {
         current.second.reset();
-        current = {kind, std::make_unique<App>(kind)};
+        current = { kind, std::make_unique<App>(kind) };
     }
     return *current.second;
 }

@@ -23,7 +23,8 @@ bool writeProgram(const QString& path, bool executable)
     QFile file(path);
     const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
-        && file.write("#!/bin/sh\n") > 0 && file.setPermissions(executable ? mode | QFileDevice::ExeOwner : mode);
+        && file.write("#!/bin/sh\n") > 0
+        && file.setPermissions(executable ? mode | QFileDevice::ExeOwner : mode);
 }
 
 } // namespace kestrune::test

@@ -342,12 +342,13 @@ void FakeBackend::send(QTcpSocket* socket, const Answer& answer)
     socket->write(head);
     if (answer.kind == Answer::Kind::Respond && answer.msPerByte > 0) {
         auto* drip = new QTimer(socket);
-        connect(drip, &QTimer::timeout, socket, [socket, drip, body = answer.body, sent = qsizetype(0)]() mutable {
-            if (sent == body.size())
-                drip->stop();
-            else
-                socket->write(body.mid(sent++, 1));
-        });
+        connect(drip, &QTimer::timeout, socket,
+            [socket, drip, body = answer.body, sent = qsizetype(0)]() mutable {
+                if (sent == body.size())
+                    drip->stop();
+                else
+                    socket->write(body.mid(sent++, 1));
+            });
         drip->start(answer.msPerByte);
         return;
     }

@@ -319,14 +319,16 @@ TEST_F(BackendClientTest, RegistrationKeepsWhatAnAnswerDoesNotReplace)
 
     // A token that is no header value, or an identifier longer than any, fails the
     // registration whole; neither reaches a request or the defaults.
-    for (const auto& [badID, badToken] : { std::pair { QString("injected"), QString("tok\r\nX-Injected: yes") },
-             std::pair { QString("spaced"), QString("tok en") },
-             std::pair { QString(1000, 'x'), QString("fine") } }) {
+    for (const auto& [badID, badToken] :
+        { std::pair { QString("injected"), QString("tok\r\nX-Injected: yes") },
+            std::pair { QString("spaced"), QString("tok en") },
+            std::pair { QString(1000, 'x'), QString("fine") } }) {
         server.answerNext("/v1/devices/register",
             Answer::json(200, { { "device_id", badID }, { "device_token", badToken } }));
         await(client().registerIfNeeded());
         EXPECT_EQ(client().lastError(), "不正なレスポンス");
-        EXPECT_TRUE(client().deviceID() == "renamed" && bed.defaults->string("backend.deviceID") == "renamed");
+        EXPECT_TRUE(
+            client().deviceID() == "renamed" && bed.defaults->string("backend.deviceID") == "renamed");
         EXPECT_EQ(bed.defaults->string("backend.deviceToken"), token);
     }
     // One stored before, by a version that took it, is not sent either.
