@@ -91,11 +91,12 @@ std::optional<QStringList> names(const QJsonValue& v)
     return list;
 }
 
-// What is kept of a report or a diagnosis: its first characters, and never more code units than
-// a text of ordinary characters that long, since one character may stack marks without end.
+// What is kept of a report or a diagnosis: its first characters, and no more code units than
+// as many characters of two each (an emoji, a letter with its accent) take, since one character
+// may stack marks without end.
 QString readable(const QString& text)
 {
-    return Graphemes::prefix(text, AIStrategist::longestText, 4 * AIStrategist::longestText);
+    return Graphemes::prefix(text, AIStrategist::longestText, 2 * AIStrategist::longestText);
 }
 
 QString errorText(const char* key, const BackendFailure& failure)
