@@ -13,6 +13,9 @@ public:
     static qsizetype count(const QString& text);
     // The first `limit` grapheme clusters of `text` (the whole text when it has no more).
     static QString prefix(const QString& text, qsizetype limit);
+    // The same, and no longer than `maxCodeUnits`: one cluster may stack marks without end.
+    // Only the start of `text` is read, however long the text is.
+    static QString prefix(const QString& text, qsizetype limit, qsizetype maxCodeUnits);
 };
 
 } // namespace kestrune

@@ -91,6 +91,14 @@ std::optional<QStringList> names(const QJsonValue& v)
     return list;
 }
 
+// What is kept of a report or a diagnosis: its first characters, and no more code units than
+// as many characters of two each (an emoji, a letter with its accent) take, since one character
+// may stack marks without end.
+QString readable(const QString& text)
+{
+    return Graphemes::prefix(text, AIStrategist::longestText, 2 * AIStrategist::longestText);
+}
+
 QString errorText(const char* key, const BackendFailure& failure)
 {
     return Localized::fmt(key, Graphemes::prefix(failure.description(), 160));
@@ -223,6 +231,15 @@ AIStrategist::~AIStrategist() = default;
 void AIStrategist::restore()
 {
     m_lastSessionReport = defaults.string(key(lastSessionReportKey));
+    // One stored whole by an earlier version is cut as a new one would be, and stored cut, so
+    // that neither the tab nor every later write of the defaults carries it again.
+    if (m_lastSessionReport) {
+        const QString kept = readable(*m_lastSessionReport);
+        if (kept.size() != m_lastSessionReport->size()) {
+            m_lastSessionReport = kept;
+            defaults.set(key(lastSessionReportKey), kept);
+        }
+    }
     if (const double at = defaults.real(key(lastSessionReportAtKey)); at > 0) {
         if (const QDateTime date = Epoch::fromSecondsSince1970(at); date.isValid())
             m_lastSessionReportAt = date;
@@ -366,7 +383,7 @@ QCoro::Task<> AIStrategist::generateSessionReport(QJsonObject stats)
         co_return;
     }
     recordUsage(answer->usage);
-    const QString report = answer->text.trimmed();
+    const QString report = readable(answer->text.trimmed());
     setLastSessionReport(report);
     // Readers tell a new report by its time, so two within one millisecond still differ.
     QDateTime at = clock.now();
@@ -400,7 +417,7 @@ QCoro::Task<std::optional<QString>> AIStrategist::diagnoseAnomaly(QJsonObject co
         co_return std::nullopt;
     }
     recordUsage(answer->usage);
-    const QString diagnosis = answer->text.trimmed();
+    const QString diagnosis = readable(answer->text.trimmed());
     setLastDiagnosis(diagnosis);
     setLastError(std::nullopt);
     co_return diagnosis;

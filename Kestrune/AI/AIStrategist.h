@@ -70,6 +70,9 @@ public:
     static constexpr double strategySpacingSeconds = 900;
     static constexpr double strategyLifetimeSeconds = 86400;
     static constexpr double diagnosisSpacingSeconds = 1800;
+    // A report or a diagnosis is kept and shown up to this many characters: more than anyone
+    // reads in a glance at the tab, far less than a broken or hostile answer could hold.
+    static constexpr qsizetype longestText = 4000;
 
     // Restores the persisted state from `defaults` ("ai." keys). Days are `calendar`'s.
     AIStrategist(ChargingSettings& settings, UserDefaults& defaults, const Clock& clock,

@@ -4,6 +4,7 @@
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Backend/BackendJson.h"
 #include "Kestrune/Storage/ChargingSettings.h"
+#include "Platform/Network/ReplyDeadline.h"
 
 #include <QJsonDocument>
 #include <QNetworkProxyFactory>
@@ -16,6 +17,7 @@
 #include <QCoro/QCoroNetworkReply>
 #include <QCoro/QCoroSignal>
 
+#include <algorithm>
 #include <memory>
 
 namespace kestrune {
@@ -34,6 +36,29 @@ public:
         return systemProxyForQuery(query);
     }
 };
+
+// The largest answers the routes take: health, registration, sync and the card answer a few
+// fields; a model route a strategy or a text with its usage. The learned state takes what the
+// client allows any answer.
+constexpr qint64 fieldsAnswerBytes = 64 * 1024;
+constexpr qint64 modelAnswerBytes = 1024 * 1024;
+
+// A device token travels as a header value: visible ASCII only, so that no line break can end
+// the header and start another, and no longer than a token gets.
+constexpr qsizetype longestToken = 4096;
+// The identifier travels in paths, queries and every upload; longer than this, it is none.
+constexpr qsizetype longestDeviceID = 256;
+
+bool isHeaderToken(const QString& token)
+{
+    return !token.isEmpty() && token.size() <= longestToken
+        && std::all_of(token.begin(), token.end(), [](QChar c) { return c > u' ' && c < u'\x7f'; });
+}
+
+bool isDeviceID(const QString& id)
+{
+    return !id.isEmpty() && id.size() <= longestDeviceID;
+}
 
 // The user types the address; blanks at its ends are not part of it (line breaks are).
 QString trimmedBlanks(const QString& text)
@@ -129,10 +154,12 @@ BackendClient::BackendClient(ChargingSettings& settings, UserDefaults& defaults,
     m_network.setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
     m_network.setProxyFactory(new SystemProxyFactory);
 
+    // An identity no registration would keep now is no identity: the device registers again.
     if (const std::optional<QString> id = m_defaults.string(QString::fromLatin1(deviceIDKey));
-        id && !id->isEmpty())
+        id && isDeviceID(*id))
         m_deviceID = *id;
-    if (const std::optional<QString> token = m_defaults.string(QString::fromLatin1(deviceTokenKey)))
+    if (const std::optional<QString> token = m_defaults.string(QString::fromLatin1(deviceTokenKey));
+        token && isHeaderToken(*token))
         m_deviceToken = *token;
 
     // Path reports reach the client through the event loop, never inside the monitor's call;
@@ -176,9 +203,14 @@ std::optional<QUrl> BackendClient::routeURL(const QString& path) const
     return url;
 }
 
+BackendClient::Limits BackendClient::routeLimits(
+    std::chrono::milliseconds timeout, qint64 largestAnswer) const
+{
+    return Limits { timeout, std::min(largestAnswer, m_config.maxAnswerBytes) };
+}
+
 QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, QByteArray method,
-    std::optional<QByteArray> body, std::chrono::milliseconds timeout, Headers headers,
-    QByteArray contentType)
+    std::optional<QByteArray> body, Limits limits, Headers headers, QByteArray contentType)
 {
     if (!m_settings.backendEnabled())
         co_return BackendError::disabled();
@@ -189,8 +221,6 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, Q
         co_return BackendError::invalidURL();
 
     QNetworkRequest request(*url);
-    // The time-out is the longest the transfer may stand idle.
-    request.setTransferTimeout(int(timeout.count()));
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     if (body)
@@ -199,8 +229,10 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::rawRequest(QString path, Q
     QPointer<BackendClient> self(this);
     QPointer<QNetworkReply> reply = body ? m_network.sendCustomRequest(request, method, *body)
                                          : m_network.sendCustomRequest(request, method);
+    // The time-out is a deadline for the whole answer, however slowly it comes.
+    ReplyDeadline::arm(reply, limits.timeout);
     auto answer = std::make_shared<AnswerBody>();
-    readBounded(reply, m_config.maxAnswerBytes, answer);
+    readBounded(reply, limits.maxAnswerBytes, answer);
     co_await reply.data();
     if (!self || !reply)
         co_return BackendError::offline();
@@ -233,12 +265,12 @@ BackendClient::Headers BackendClient::bearerHeaders() const
     return headers;
 }
 
-QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(QString path, QByteArray method,
-    std::optional<QByteArray> body, std::chrono::milliseconds timeout, QByteArray contentType)
+QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(
+    QString path, QByteArray method, std::optional<QByteArray> body, Limits limits, QByteArray contentType)
 {
     QPointer<BackendClient> self(this);
     BackendResult<QByteArray> first
-        = co_await rawRequest(path, method, body, timeout, bearerHeaders(), contentType);
+        = co_await rawRequest(path, method, body, limits, bearerHeaders(), contentType);
     if (!self || first.ok())
         co_return first;
     const std::optional<BackendError>& error = first.failure().backendError();
@@ -252,16 +284,16 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::bearerRequest(QString path
     if (!m_deviceToken && m_lastHealth && m_lastHealth->authRequired == true)
         co_return BackendError::httpError(401, QStringLiteral("再登録に失敗"));
     // The same path and bytes once more, with whatever token is held now.
-    co_return co_await rawRequest(path, method, body, timeout, bearerHeaders(), contentType);
+    co_return co_await rawRequest(path, method, body, limits, bearerHeaders(), contentType);
 }
 
 QCoro::Task<BackendResult<QByteArray>> BackendClient::authorizedPost(
-    QString path, QJsonObject json, std::chrono::milliseconds timeout)
+    QString path, QJsonObject json, Limits limits)
 {
     BackendResult<QByteArray> body = BackendJson::encode(json);
     if (!body)
         co_return body.failure();
-    co_return co_await bearerRequest(path, QByteArrayLiteral("POST"), body.value(), timeout, jsonType);
+    co_return co_await bearerRequest(path, QByteArrayLiteral("POST"), body.value(), limits, jsonType);
 }
 
 void BackendClient::forgetToken()
@@ -293,8 +325,9 @@ QCoro::Task<> BackendClient::checkHealth(bool force)
     m_lastHealthCheckAt = now;
 
     QPointer<BackendClient> self(this);
-    BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(healthPath),
-        QByteArrayLiteral("GET"), std::nullopt, m_config.healthTimeout, Headers(), jsonType);
+    BackendResult<QByteArray> answer
+        = co_await rawRequest(QString::fromLatin1(healthPath), QByteArrayLiteral("GET"), std::nullopt,
+            routeLimits(m_config.healthTimeout, fieldsAnswerBytes), Headers(), jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -353,8 +386,9 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     }
     Headers headers;
     headers.append(std::make_pair(QByteArrayLiteral("X-App-Secret"), QByteArray(appSecret)));
-    BackendResult<QByteArray> answer = co_await rawRequest(QString::fromLatin1(registerPath),
-        QByteArrayLiteral("POST"), body.value(), m_config.registrationTimeout, headers, jsonType);
+    BackendResult<QByteArray> answer
+        = co_await rawRequest(QString::fromLatin1(registerPath), QByteArrayLiteral("POST"), body.value(),
+            routeLimits(m_config.registrationTimeout, fieldsAnswerBytes), headers, jsonType);
     if (!self)
         co_return;
     if (!answer) {
@@ -371,9 +405,14 @@ QCoro::Task<> BackendClient::registerIfNeeded()
     const QString id = root.value(QStringLiteral("device_id")).toString();
     if (!document->isObject() || id.isEmpty())
         co_return;
+    // An identity that could not travel back as it came fails the registration whole.
+    const QString token = root.value(QStringLiteral("device_token")).toString();
+    if (!isDeviceID(id) || (!token.isEmpty() && !isHeaderToken(token))) {
+        setLastError(shortError(BackendError::invalidResponse()));
+        co_return;
+    }
     setDeviceID(id);
     m_defaults.set(QString::fromLatin1(deviceIDKey), id);
-    const QString token = root.value(QStringLiteral("device_token")).toString();
     if (!token.isEmpty()) {
         m_deviceToken = token;
         m_defaults.set(QString::fromLatin1(deviceTokenKey), token);
@@ -410,7 +449,7 @@ QCoro::Task<BackendResult<QByteArray>> BackendClient::modelRoute(
     request.insert(QStringLiteral("provider"), provider);
     request.insert(QStringLiteral("model"), model);
     request.insert(QStringLiteral("payload"), payload);
-    co_return co_await authorizedPost(path, request, m_config.modelTimeout);
+    co_return co_await authorizedPost(path, request, routeLimits(m_config.modelTimeout, modelAnswerBytes));
 }
 
 QCoro::Task<BackendResult<BackendClient::StrategyAnswer>> BackendClient::aiStrategy(
@@ -460,8 +499,8 @@ QCoro::Task<BackendResult<BackendClient::AcceptedCounts>> BackendClient::sync(QJ
     if (!m_deviceID)
         co_return BackendError::offline();
     payload.insert(QStringLiteral("device_id"), *m_deviceID);
-    const BackendResult<QByteArray> answer
-        = co_await authorizedPost(QStringLiteral("/v1/sync"), payload, m_config.syncTimeout);
+    const BackendResult<QByteArray> answer = co_await authorizedPost(
+        QStringLiteral("/v1/sync"), payload, routeLimits(m_config.syncTimeout, fieldsAnswerBytes));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -488,8 +527,8 @@ QCoro::Task<BackendResult<std::optional<QJsonObject>>> BackendClient::fetchState
     if (!device || !kindSegment)
         co_return BackendError::invalidURL();
     const QString path = QStringLiteral("/v1/state/%1/%2").arg(*device, *kindSegment);
-    const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("GET"), std::nullopt, m_config.syncTimeout, jsonType);
+    const BackendResult<QByteArray> answer = co_await bearerRequest(path, QByteArrayLiteral("GET"),
+        std::nullopt, routeLimits(m_config.syncTimeout, m_config.maxAnswerBytes), jsonType);
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();
@@ -511,8 +550,8 @@ QCoro::Task<BackendResult<QUrl>> BackendClient::uploadShareCard(
         co_return BackendError::invalidURL();
     const QString path = QStringLiteral("/v1/share/card?device_id=%1&m=%2&p=%3&lang=%4")
                              .arg(*device, QString::number(minutes), *periodValue, *langValue);
-    const BackendResult<QByteArray> answer = co_await bearerRequest(
-        path, QByteArrayLiteral("POST"), pngData, m_config.cardTimeout, QByteArrayLiteral("image/png"));
+    const BackendResult<QByteArray> answer = co_await bearerRequest(path, QByteArrayLiteral("POST"), pngData,
+        routeLimits(m_config.cardTimeout, fieldsAnswerBytes), QByteArrayLiteral("image/png"));
     const BackendResult<QJsonObject> root = answerObject(answer);
     if (!root)
         co_return root.failure();

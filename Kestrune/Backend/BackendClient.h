@@ -30,9 +30,9 @@ namespace kestrune {
 class ChargingSettings;
 class UserDefaults;
 
-// How long each kind of request may stay idle, how large an answer may be, and where the
-// registration's description of the machine comes from. The defaults are the production
-// values; tests pass short time-outs and a machine of their own.
+// How long each kind of request may take, up to its answer's last byte, how large an answer
+// may be, and where the registration's description of the machine comes from. The defaults
+// are the production values; tests pass short time-outs and a machine of their own.
 struct BackendClientConfig {
     using ms = std::chrono::milliseconds;
 
@@ -42,7 +42,8 @@ struct BackendClientConfig {
     ms modelTimeout { 150000 };
     ms cardTimeout { 30000 };
     // An answer larger than this is abandoned: a broken or hostile server must not be able
-    // to fill the application's memory.
+    // to fill the application's memory. Each route takes at most what its answers need, and
+    // never more than this.
     qint64 maxAnswerBytes = 16 * 1024 * 1024;
     SystemInfo systemInfo;
 };
@@ -135,21 +136,26 @@ signals:
 
 private:
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
+    // What one exchange of a route may take: the time to its answer's last byte, and the
+    // largest answer.
+    struct Limits {
+        std::chrono::milliseconds timeout;
+        qint64 maxAnswerBytes;
+    };
 
     // One exchange: the body of a 2xx answer.
     QCoro::Task<BackendResult<QByteArray>> rawRequest(QString path, QByteArray method,
-        std::optional<QByteArray> body, std::chrono::milliseconds timeout, Headers headers,
-        QByteArray contentType);
+        std::optional<QByteArray> body, Limits limits, Headers headers, QByteArray contentType);
     // A bearer exchange with the one re-registration and retry after 401 or 404.
     QCoro::Task<BackendResult<QByteArray>> bearerRequest(QString path, QByteArray method,
-        std::optional<QByteArray> body, std::chrono::milliseconds timeout, QByteArray contentType);
-    QCoro::Task<BackendResult<QByteArray>> authorizedPost(
-        QString path, QJsonObject json, std::chrono::milliseconds timeout);
+        std::optional<QByteArray> body, Limits limits, QByteArray contentType);
+    QCoro::Task<BackendResult<QByteArray>> authorizedPost(QString path, QJsonObject json, Limits limits);
     QCoro::Task<BackendResult<TextAnswer>> textRoute(
         QString path, QJsonObject payload, QString provider, QString model);
     QCoro::Task<BackendResult<QByteArray>> modelRoute(
         QString path, QJsonObject payload, QString provider, QString model);
 
+    Limits routeLimits(std::chrono::milliseconds timeout, qint64 largestAnswer) const;
     std::optional<QUrl> routeURL(const QString& path) const;
     Headers bearerHeaders() const;
     QJsonObject registrationRequest(const QString& name) const;

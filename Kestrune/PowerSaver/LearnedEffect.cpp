@@ -1,10 +1,18 @@
 #include "Kestrune/PowerSaver/LearnedEffect.h"
 
+#include "Kestrune/PowerSaver/EffectMeasurer.h"
 #include "Shared/JsonCodec.h"
 
 #include <cmath>
 
 namespace kestrune {
+
+bool LearnedEffect::couldBeLearnedBy(const QDateTime& now) const
+{
+    // The comparisons also fail for a figure that is not a number.
+    return deltaW >= EffectMeasurer::minDeltaW && deltaW <= EffectMeasurer::maxDeltaW && samples >= 0
+        && updatedAt.isValid() && updatedAt <= now;
+}
 
 std::optional<QJsonObject> LearnedEffect::toJsonObject(double (*secondsOf)(const QDateTime&)) const
 {

@@ -16,6 +16,10 @@ struct LearnedEffect {
 
     bool operator==(const LearnedEffect&) const = default;
 
+    // Whether this machine could have learned it by `now`: a saving a measurement can show,
+    // a count of measurements, a last measurement already past.
+    bool couldBeLearnedBy(const QDateTime& now) const;
+
     // {"deltaW", "samples", "updatedAt"}, the date as seconds since the epoch that
     // `secondsOf` counts from (the stored form and the backup use different ones).
     // Nothing when a figure is not finite or the date is invalid, which JSON cannot carry.

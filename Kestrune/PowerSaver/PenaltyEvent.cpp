@@ -6,6 +6,12 @@
 
 namespace kestrune {
 
+bool PenaltyEvent::couldBeRecordedBy(const QDateTime& now) const
+{
+    // A dated-ahead event would count more than its weight, and for longer.
+    return weight >= 0 && weight <= 1 && date.isValid() && date <= now;
+}
+
 std::optional<QJsonObject> PenaltyEvent::toJsonObject(double (*secondsOf)(const QDateTime&)) const
 {
     if (!std::isfinite(weight) || !date.isValid())

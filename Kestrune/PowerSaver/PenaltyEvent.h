@@ -14,6 +14,9 @@ struct PenaltyEvent {
 
     bool operator==(const PenaltyEvent&) const = default;
 
+    // Whether the engine could have recorded it by `now`: a weight it gives, a date already past.
+    bool couldBeRecordedBy(const QDateTime& now) const;
+
     // {"date", "weight"}, the date as seconds since the epoch that `secondsOf` counts from.
     // Nothing when the weight is not finite or the date is invalid.
     std::optional<QJsonObject> toJsonObject(double (*secondsOf)(const QDateTime&)) const;

@@ -691,6 +691,14 @@ void PowerSaverEngine::accrueLedger(const QDateTime& now)
     const double wh = dt * watts / 3600;
     // The energy saved over the drain the machine would have had without the actions.
     const double minutes = std::max(wh, 0.0) / (std::max(m_drainWatts, drainFloorW) + std::max(watts, 0.0)) * 60;
+    // Whatever the learned model holds, a step books at most every action in force saving the
+    // most a measurement can show: anything beyond, or not a number, would stay in the totals
+    // and the day's stored row for good.
+    const double mostWh = double(m_activeActionKeys.size()) * EffectMeasurer::maxDeltaW * dt / 3600;
+    if (!std::isfinite(wh) || !std::isfinite(minutes) || std::abs(wh) > mostWh) {
+        m_lastLedgerAt = now;
+        return;
+    }
 
     setSessionSavedWh(m_sessionSavedWh + wh);
     setSavedTodayWh(m_savedTodayWh + wh);

@@ -158,6 +158,31 @@ std::optional<QStringList> decodeStrings(const QJsonValue& value)
     return strings;
 }
 
+// An imported state holds only what this machine could have learned by `now`: anything else
+// (a saving no measurement shows, a negative count, a date ahead) is dropped entry by entry,
+// so that one bad entry neither poisons the model nor costs the rest of its section.
+LearnedEffectMap learnable(LearnedEffectMap effects, const QDateTime& now)
+{
+    effects.removeIf([&](const auto& it) { return !it.value().couldBeLearnedBy(now); });
+    return effects;
+}
+
+PenaltyEventMap recordable(PenaltyEventMap penalties, const QDateTime& now)
+{
+    for (QList<PenaltyEvent>& events : penalties)
+        events.removeIf([&](const PenaltyEvent& event) { return !event.couldBeRecordedBy(now); });
+    penalties.removeIf([](const auto& it) { return it.value().isEmpty(); });
+    return penalties;
+}
+
+RescueDateMap past(RescueDateMap rescues, const QDateTime& now)
+{
+    for (QList<QDateTime>& dates : rescues)
+        dates.removeIf([&](const QDateTime& date) { return date > now; });
+    rescues.removeIf([](const auto& it) { return it.value().isEmpty(); });
+    return rescues;
+}
+
 // The stored JSON of one "savings." key as an object, or nothing when absent or malformed.
 QJsonValue storedObject(const UserDefaults& defaults, const QString& key)
 {
@@ -361,14 +386,15 @@ QJsonObject SavingsModel::exportBackup() const
 
 void SavingsModel::importBackup(const QJsonObject& backup)
 {
+    const QDateTime now = m_clock.now();
     if (const auto effects = decodeEffects(backup.value(QStringLiteral("effects")), Epoch::fromSecondsSince1970))
-        setEffects(*effects);
+        setEffects(learnable(*effects, now));
     if (const auto penalties = decodePenalties(backup.value(QStringLiteral("penalties")),
                                                Epoch::fromSecondsSince1970))
-        setPenalties(*penalties);
+        setPenalties(recordable(*penalties, now));
     if (const auto rescues = decodeRescues(backup.value(QStringLiteral("manual_unthrottles")),
                                            Epoch::fromSecondsSince1970))
-        setManualUnthrottleDates(*rescues);
+        setManualUnthrottleDates(past(*rescues, now));
     if (const auto suggestions = decodeStrings(backup.value(QStringLiteral("exclusion_suggestions"))))
         setExclusionSuggestions(*suggestions);
     if (const auto dismissed = decodeStrings(backup.value(QStringLiteral("dismissed_suggestions"))))

@@ -98,6 +98,7 @@ public:
     // "exclusion_suggestions" and "dismissed_suggestions", with dates as seconds since 1970.
     QJsonObject exportBackup() const;
     // Replaces each section that is present and well-formed, as a whole; leaves the others.
+    // Entries this machine could not have learned by now are left out.
     void importBackup(const QJsonObject& backup);
 
 signals:

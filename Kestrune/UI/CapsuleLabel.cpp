@@ -1,5 +1,6 @@
 #include "Kestrune/UI/CapsuleLabel.h"
 
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/Style.h"
 
 #include <QPainter>
@@ -9,7 +10,7 @@ namespace kestrune {
 CapsuleLabel::CapsuleLabel(QWidget* parent)
     : QLabel(parent)
 {
-    setTextFormat(Qt::PlainText);
+    PlainText::apply(this);
     setAlignment(Qt::AlignCenter);
     setContentsMargins(6, 2, 6, 2);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

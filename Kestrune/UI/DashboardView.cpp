@@ -4,6 +4,8 @@
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Storage/HistoryStore.h"
+#include "Kestrune/UI/DashboardCharts.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
@@ -155,13 +157,13 @@ QWidget* DashboardView::statCard(const char* title, const QString& symbol, const
     Style::apply(heading, Style::Caption, Style::Secondary);
     auto* value = new QLabel;
     value->setObjectName(QStringLiteral("value"));
-    value->setTextFormat(Qt::PlainText);
+    PlainText::apply(value);
     Style::apply(value, Style::Title2);
     Style::setWeight(value, QFont::DemiBold);
     Style::setMonospacedDigits(value);
     auto* detail = new QLabel;
     detail->setObjectName(QStringLiteral("detail"));
-    detail->setTextFormat(Qt::PlainText);
+    PlainText::apply(detail);
     Style::apply(detail, Style::Caption2, Style::Tertiary);
     // One line: a long status is cut at the card's edge rather than widening it.
     detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

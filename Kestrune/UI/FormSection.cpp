@@ -1,5 +1,6 @@
 #include "Kestrune/UI/FormSection.h"
 
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/Style.h"
 
 #include <QEvent>
@@ -20,9 +21,7 @@ constexpr int rowPaddingY = 8;
 
 QLabel* plainLabel(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
+    return PlainText::apply(new QLabel(text, parent));
 }
 
 // The layout of a new row, padded inside the box.
@@ -96,7 +95,7 @@ QWidget* FormSection::insertRow(int index, const QString& label, QWidget* value)
     layout->addWidget(plainLabel(label, layout->parentWidget()));
     if (auto* text = qobject_cast<QLabel*>(value)) {
         // The value takes the rest of the row and keeps to its trailing edge.
-        text->setTextFormat(Qt::PlainText);
+        PlainText::apply(text);
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         layout->addWidget(text, 1);
     } else if (value->sizePolicy().horizontalPolicy() & QSizePolicy::ExpandFlag) {

@@ -8,6 +8,7 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/FormSection.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
@@ -157,7 +158,7 @@ void GeneralView::buildHelperSection()
     m_stateDot->setObjectName(QStringLiteral("stateDot"));
     m_stateText = new QLabel;
     m_stateText->setObjectName(QStringLiteral("stateText"));
-    m_stateText->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_stateText);
     stateLayout->addWidget(m_stateDot);
     stateLayout->addWidget(m_stateText);
     section->addRow(Localized::text("状態"), stateValue);

@@ -7,6 +7,7 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/FormSection.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/ProportionalBar.h"
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Stepper.h"
@@ -38,7 +39,7 @@ QWidget* processRow(const ProcessPowerSample& process, double share)
     layout->setContentsMargins(0, 0, 0, 0);
     auto* name = new QLabel(process.name);
     name->setObjectName(QStringLiteral("name"));
-    name->setTextFormat(Qt::PlainText);
+    PlainText::apply(name);
     // One line: a long name is cut at the bar rather than pushing it away.
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bar = new ProportionalBar(QSize(160, 8), 3);

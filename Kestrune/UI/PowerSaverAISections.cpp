@@ -8,6 +8,7 @@
 #include "Kestrune/Share/SavingsStats.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/FormSection.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
 #include "Kestrune/UI/SettingToggle.h"
 #include "Kestrune/UI/Style.h"
@@ -273,7 +274,7 @@ void PowerSaverAISections::showStrategy()
         // Left empty rather than hidden: it keeps the button at the row's leading edge.
         m_note->clear();
     }
-    m_note->setToolTip(generatedToday || !error ? QString() : *error);
+    PlainText::setToolTip(m_note, generatedToday || !error ? QString() : *error);
 }
 
 void PowerSaverAISections::showReports()

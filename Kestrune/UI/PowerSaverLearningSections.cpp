@@ -10,6 +10,7 @@
 #include "Kestrune/Storage/HistoryStore.h"
 #include "Kestrune/UI/Evaluation.h"
 #include "Kestrune/UI/FormSection.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
 #include "Kestrune/UI/ProportionalBar.h"
 #include "Kestrune/UI/SegmentedPicker.h"
@@ -54,7 +55,7 @@ QWidget* effectRow(const QString& key, const LearnedEffect& effect)
     name->setObjectName(QStringLiteral("effectName"));
     // One line: a long process name is cut at the bar rather than pushing it aside.
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    name->setToolTip(name->text());
+    PlainText::setToolTip(name, name->text());
 
     const double confidence = std::min(double(effect.samples) / fullConfidenceSamples, 1.0);
     auto* bar = new ProportionalBar(QSize(60, 6), 2);

@@ -6,6 +6,7 @@
 #include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/FormSection.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/PowerSaverView.h"
 #include "Kestrune/UI/PowerSaverWidgets.h"
 #include "Kestrune/UI/Style.h"
@@ -201,7 +202,7 @@ void PowerSaverProcessSections::showExclusions()
         remove->setObjectName(QStringLiteral("removeExclusion"));
         remove->setFlat(true);
         remove->setIcon(SymbolIcon::icon(QStringLiteral("minus.circle")));
-        remove->setToolTip(entry);
+        PlainText::setToolTip(remove, entry);
         connect(remove, &QPushButton::clicked, settings, [settings, entry] {
             QStringList exclusions = settings->powerExclusions();
             exclusions.removeAll(entry);

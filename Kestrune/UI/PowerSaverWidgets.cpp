@@ -1,6 +1,7 @@
 #include "Kestrune/UI/PowerSaverWidgets.h"
 
 #include "Foundation/LocalCalendar.h"
+#include "Kestrune/UI/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,16 +13,14 @@ namespace kestrune {
 
 QLabel* PowerSaverWidgets::label(const QString& text, Style::TextStyle style, Style::Foreground foreground)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = PlainText::apply(new QLabel(text));
     Style::apply(label, style, foreground);
     return label;
 }
 
 QLabel* PowerSaverWidgets::label(const QString& text, Style::TextStyle style, const QColor& color)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = PlainText::apply(new QLabel(text));
     Style::apply(label, style, color);
     return label;
 }

@@ -1,5 +1,7 @@
 #include "Kestrune/UI/Stepper.h"
 
+#include "Kestrune/UI/PlainText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
@@ -19,7 +21,7 @@ Stepper::Stepper(int minimum, int maximum, int step, QWidget* parent)
     , m_up(new QToolButton(this))
 {
     m_label->setObjectName(QStringLiteral("text"));
-    m_label->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_label);
     m_label->setWordWrap(true);
     m_down->setObjectName(QStringLiteral("down"));
     m_up->setObjectName(QStringLiteral("up"));

@@ -1,5 +1,6 @@
 #include "Kestrune/UI/SymbolLabel.h"
 
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/Style.h"
 #include "Platform/Symbols/SystemColors.h"
 
@@ -17,7 +18,7 @@ SymbolLabel::SymbolLabel(const QString& symbol, const QString& text, QWidget* pa
 {
     m_icon->setObjectName(QStringLiteral("symbol"));
     m_text->setObjectName(QStringLiteral("text"));
-    m_text->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_text);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);

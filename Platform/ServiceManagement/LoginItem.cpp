@@ -34,6 +34,102 @@ std::optional<QString> execArgument(const QString& argument)
     return u'"' + quoted + u'"';
 }
 
+// A value of a Desktop Entry as a key file holds it, with its escapes undone; nothing when it
+// holds an escape the format does not know.
+std::optional<QString> unescapedValue(const QString& value)
+{
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\') {
+            text += value[i];
+            continue;
+        }
+        if (++i == value.size())
+            return std::nullopt;
+        switch (value[i].unicode()) {
+        case u's':
+            text += u' ';
+            break;
+        case u'n':
+            text += u'\n';
+            break;
+        case u't':
+            text += u'\t';
+            break;
+        case u'r':
+            text += u'\r';
+            break;
+        case u'\\':
+            text += u'\\';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+// The arguments of an Exec value (escapes already undone), split and unquoted as the desktop
+// reads them; with `expandFieldCodes`, "%%" also becomes "%" (GLib's loader looks for the
+// program before that step). Nothing when the line cannot be read back.
+std::optional<QStringList> execArguments(const QString& exec, bool expandFieldCodes)
+{
+    QStringList arguments;
+    QString argument;
+    bool inArgument = false;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec[i];
+        if (!quoted && (c == u' ' || c == u'\t')) {
+            if (inArgument)
+                arguments << argument;
+            argument.clear();
+            inArgument = false;
+            continue;
+        }
+        inArgument = true;
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u'\\' && i + 1 < exec.size()
+            && (!quoted || QStringView(u"\"`$\\").contains(exec[i + 1]))) {
+            argument += exec[++i];
+        } else if (c == u'%' && expandFieldCodes) {
+            if (i + 1 == exec.size() || exec[i + 1] != u'%')
+                return std::nullopt; // a field code: the desktop would put a file or a name there
+            argument += exec[++i];
+        } else {
+            argument += c;
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    if (inArgument)
+        arguments << argument;
+    return arguments;
+}
+
+// The Exec value of the main group of an entry's text.
+std::optional<QString> execValue(const QString& contents)
+{
+    bool inMainGroup = false;
+    for (const QString& line : contents.split(u'\n')) {
+        if (line.startsWith(u'['))
+            inMainGroup = line == QStringLiteral("[Desktop Entry]");
+        else if (inMainGroup && line.startsWith(QStringLiteral("Exec=")))
+            return line.mid(5);
+    }
+    return std::nullopt;
+}
+
+// Whether the program a command line starts is there to run, found as the desktop finds it.
+bool runnable(const QString& program)
+{
+    if (!program.contains(u'/'))
+        return !QStandardPaths::findExecutable(program).isEmpty();
+    const QFileInfo info(program);
+    return info.isFile() && info.isExecutable();
+}
+
 // Whether the entry at `path` is switched off; nothing when there is no such entry.
 std::optional<bool> switchedOff(const QString& path)
 {
@@ -94,7 +190,25 @@ std::optional<QString> LoginItem::registerItem()
     const std::optional<QString> contents = entryContents();
     if (!contents)
         return Localized::fmt("このプログラムの場所からはログイン時に起動できません: %@", m_options.program);
+    if (const std::optional<QString> reason = startFailure(*contents))
+        return reason;
     return writeEntry(*contents);
+}
+
+std::optional<QString> LoginItem::startFailure(const QString& contents) const
+{
+    // Read back as the desktop reads it: the program the line names must be there to run
+    // before any field code is expanded, and the whole line must give back what was meant.
+    const std::optional<QString> value = execValue(contents);
+    const std::optional<QString> exec = value ? unescapedValue(*value) : std::nullopt;
+    const std::optional<QStringList> named = exec ? execArguments(*exec, false) : std::nullopt;
+    const std::optional<QStringList> started = exec ? execArguments(*exec, true) : std::nullopt;
+    // The reason names the program as the desktop would look for it.
+    const QString program = named && !named->isEmpty() ? named->first() : m_options.program;
+    if (!runnable(program)
+        || started != QStringList { m_options.program, QString::fromLatin1(launchArgument) })
+        return Localized::fmt("このプログラムの場所からはログイン時に起動できません: %@", program);
+    return std::nullopt;
 }
 
 std::optional<QString> LoginItem::unregisterItem()

@@ -32,7 +32,8 @@ public:
     // Enabled while the entry in force (the user's, else the first system one) exists and is
     // not switched off; NotRegistered otherwise.
     ServiceManagement::Status status() const;
-    // Nothing on success, otherwise the error's description for the user.
+    // Nothing on success, otherwise the error's description for the user. An entry the desktop
+    // would not start (the program is not there to run as the entry names it) is not written.
     std::optional<QString> registerItem();
     std::optional<QString> unregisterItem();
 
@@ -41,6 +42,8 @@ public:
     std::optional<QString> entryContents() const;
 
 private:
+    // Why the desktop would not start the program from an entry of `contents`, if it would not.
+    std::optional<QString> startFailure(const QString& contents) const;
     std::optional<QString> systemEntryPath() const;
     std::optional<QString> writeEntry(const QString& contents);
 

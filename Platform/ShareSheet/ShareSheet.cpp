@@ -1,6 +1,5 @@
 #include "Platform/ShareSheet/ShareSheet.h"
 
-#include "Foundation/AtomicFile.h"
 #include "Platform/ShareSheet/PortalRequest.h"
 
 #include <QDBusMessage>
@@ -8,14 +7,49 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUrl>
 #include <QVariantMap>
 
 #include <QCoro/QCoroDBusPendingCall>
 #include <QCoro/QCoroSignal>
 
+#include <cstdio>
+#include <optional>
+
+#include <sys/stat.h>
+
 namespace kestrune {
+
+namespace {
+
+// Writes `data` as a file of our own under `fileName` in `folder`, readable by the user alone
+// (the file goes to other applications by descriptor), and answers its path. The bytes go to a
+// new file that only then takes the name, replacing our earlier file or anyone's regular file,
+// but never writing through what stands there: a link, or anything else that is not a plain
+// file, keeps the name, and the card keeps the fresh name it was written under.
+std::optional<QString> writeOwnFile(const QString& folder, const QString& fileName, const QByteArray& data)
+{
+    const QString path = QDir(folder).filePath(fileName);
+    const QFileInfo info(path);
+    QTemporaryFile file(
+        QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-XXXXXX.") + info.suffix()));
+    if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(data) != data.size() || !file.flush())
+        return std::nullopt;
+    file.setAutoRemove(false);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    if (::lstat(name.constData(), &status) != 0 || S_ISREG(status.st_mode)) {
+        if (::rename(QFile::encodeName(file.fileName()).constData(), name.constData()) == 0)
+            return path;
+    }
+    return file.fileName();
+}
+
+} // namespace
 
 ShareSheet::ShareSheet(QDBusConnection bus, QString folder, DesktopOpener::Open open)
     : m_bus(std::move(bus))
@@ -34,11 +68,12 @@ QCoro::Task<bool> ShareSheet::share(QByteArray data, QString fileName)
     // Only values cross the await: the sheet may be gone when the portal answers.
     QDBusConnection bus = m_bus;
     const DesktopOpener::Open open = m_open;
-    const QString path = QDir(m_folder).filePath(fileName);
-    // The file goes to other applications by descriptor, so no one else needs to read it.
-    if (!QDir().mkpath(m_folder)
-        || !AtomicFile::write(path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    if (!QDir().mkpath(m_folder))
         co_return false;
+    const std::optional<QString> written = writeOwnFile(m_folder, fileName, data);
+    if (!written)
+        co_return false;
+    const QString path = *written;
 
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),

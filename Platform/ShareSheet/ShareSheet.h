@@ -22,6 +22,8 @@ public:
     static QString standardFolder();
 
     // Writes `data` as `fileName` in the folder, readable by the user alone, and offers it.
+    // Whatever holds that name other than a plain file, a link above all, is left as it is:
+    // the card then goes under a fresh name beside it.
     // True when an application the user chose in the portal, or the default application, took
     // it; false when the file could not be written, the user cancelled the chooser or nothing
     // took it.

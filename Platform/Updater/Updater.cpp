@@ -2,13 +2,13 @@
 
 #include "Foundation/Localized.h"
 #include "Foundation/UserDefaults.h"
+#include "Platform/Network/ReplyDeadline.h"
 #include "Platform/Updater/UpdateFeed.h"
 #include "Platform/Updater/UpdateUserDriver.h"
 #include "Platform/Updater/VersionNumber.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 
 namespace kestrune {
 
@@ -57,7 +57,6 @@ void Updater::checkForUpdates()
     if (!m_canCheckForUpdates)
         return;
     setCanCheckForUpdates(false);
-    m_timedOut = false;
     m_tooLarge = false;
 
     QNetworkRequest request(m_options.feedUrl);
@@ -72,13 +71,7 @@ void Updater::checkForUpdates()
             reply->abort();
         }
     });
-    // One deadline for the whole answer: a server that trickles bytes does not stretch it.
-    QTimer::singleShot(m_options.timeout, reply, [this, reply] {
-        if (m_reply != reply)
-            return;
-        m_timedOut = true;
-        reply->abort();
-    });
+    ReplyDeadline::arm(reply, m_options.timeout);
 }
 
 void Updater::finish()
@@ -92,7 +85,7 @@ void Updater::finish()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     QString error;
     std::optional<UpdateRelease> newest;
-    if (m_timedOut) {
+    if (ReplyDeadline::expired(reply)) {
         error = Localized::text("アップデートサーバーが時間内に応答しませんでした");
     } else if (m_tooLarge) {
         error = Localized::text("アップデート情報が大きすぎます");

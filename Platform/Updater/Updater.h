@@ -74,7 +74,6 @@ private:
     QNetworkAccessManager m_network;
     QPointer<QNetworkReply> m_reply;
     bool m_canCheckForUpdates = false;
-    bool m_timedOut = false;
     bool m_tooLarge = false;
 };
 

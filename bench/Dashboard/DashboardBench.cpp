@@ -3,7 +3,6 @@
 #include "Kestrune/UI/DashboardView.h"
 #include "tools/kestrune-demo/DemoHistory.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -89,16 +88,3 @@ void cappedFetch(benchmark::State& state)
 BENCHMARK(cappedFetch)->Arg(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // The charts are widgets; no display is needed to build their series.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

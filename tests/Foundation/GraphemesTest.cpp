@@ -22,4 +22,11 @@ TEST(Graphemes, CutsWholeClustersOnly)
     EXPECT_EQ(Graphemes::prefix(text, 5), text);
     EXPECT_EQ(Graphemes::prefix(text, 500), text);
     EXPECT_EQ(Graphemes::prefix(QString::fromUtf8("日本語のテキスト"), 3), QString::fromUtf8("日本語"));
+
+    // Bounded in code units too, still at whole clusters, even where the bound splits the
+    // surrogate pair of a cluster's mark (a skin tone).
+    const QString toned = QString::fromUtf8("\U0001F44D\U0001F3FD");
+    EXPECT_EQ(Graphemes::prefix(text, 500, 4), QStringLiteral("ab") + accented);
+    EXPECT_EQ(Graphemes::prefix(QStringLiteral("a") + toned + toned, 500, 7), QStringLiteral("a") + toned);
+    EXPECT_EQ(Graphemes::prefix(QStringLiteral("ok") + QString(100000, QChar(0x0301)), 4000, 16000), "o");
 }

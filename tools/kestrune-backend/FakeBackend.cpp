@@ -126,6 +126,13 @@ FakeBackend::Answer FakeBackend::Answer::after(int ms) const
     return delayed;
 }
 
+FakeBackend::Answer FakeBackend::Answer::trickled(int ms) const
+{
+    Answer slow = *this;
+    slow.msPerByte = ms;
+    return slow;
+}
+
 // The server.
 
 FakeBackend::FakeBackend(QObject* parent)
@@ -328,6 +335,18 @@ void FakeBackend::send(QTcpSocket* socket, const Answer& answer)
         head += name + ": " + value + "\r\n";
     head += "Content-Length: " + QByteArray::number(length) + "\r\n\r\n";
     socket->write(head);
+    if (answer.kind == Answer::Kind::Respond && answer.msPerByte > 0) {
+        auto* drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket,
+            [socket, drip, body = answer.body, sent = qsizetype(0)]() mutable {
+                if (sent == body.size())
+                    drip->stop();
+                else
+                    socket->write(body.mid(sent++, 1));
+            });
+        drip->start(answer.msPerByte);
+        return;
+    }
     if (answer.kind == Answer::Kind::Respond) {
         socket->write(answer.body);
         return;

@@ -26,8 +26,8 @@ namespace kestrune {
 // English) until a strategy or a text of the test's own is set.
 //
 // Every request is logged as it arrived. Each route can be scripted, for its next call or
-// for good, to answer anything, hold its answer, drop the connection, stream a huge body or
-// redirect elsewhere.
+// for good, to answer anything, hold its answer, drop the connection, stream a huge body,
+// trickle a body or redirect elsewhere.
 class FakeBackend : public QObject {
     Q_OBJECT
 
@@ -66,6 +66,7 @@ public:
         QList<std::pair<QByteArray, QByteArray>> headers;
         qint64 streamBytes = 0;
         int delayMs = 0;
+        int msPerByte = 0;
 
         // The route's own answer, as without a script (to script a later call).
         static Answer serve();
@@ -80,6 +81,8 @@ public:
         static Answer redirect(const QUrl& to);
         // The same answer, sent `ms` milliseconds after the request arrived.
         Answer after(int ms) const;
+        // The same answer, its body sent one byte every `ms` milliseconds.
+        Answer trickled(int ms) const;
     };
 
     explicit FakeBackend(QObject* parent = nullptr);

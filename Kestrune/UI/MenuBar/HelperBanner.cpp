@@ -5,6 +5,7 @@
 #include "Kestrune/Helper/HelperClient.h"
 #include "Kestrune/UI/GeneralView.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -30,7 +31,7 @@ HelperBanner::HelperBanner(AppState& state, QWidget* parent)
     auto* warning = SymbolLabel::warning(Localized::text("充電制御にはヘルパーの有効化が必要です"), this);
 
     m_status->setObjectName(QStringLiteral("helperStatus"));
-    m_status->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_status);
     Style::apply(m_status, Style::Caption2, Style::Secondary);
     m_enable->setObjectName(QStringLiteral("enableHelper"));
     m_approvedReconnect->setObjectName(QStringLiteral("approvedReconnect"));

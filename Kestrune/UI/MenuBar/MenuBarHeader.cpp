@@ -5,6 +5,7 @@
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/PowerSaver/PowerSaverEngine.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -60,7 +61,7 @@ MenuBarHeader::MenuBarHeader(AppState& state, QWidget* parent)
 
     // The controller's own words, never read as markup, on two lines at most.
     m_status->setObjectName(QStringLiteral("status"));
-    m_status->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_status);
     m_status->setWordWrap(true);
     Style::apply(m_status, Style::Caption, Style::Secondary);
     m_status->setMaximumHeight(2 * QFontMetrics(m_status->font()).lineSpacing());

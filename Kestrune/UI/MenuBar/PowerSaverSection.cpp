@@ -9,6 +9,7 @@
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/UI/CapsuleLabel.h"
 #include "Kestrune/UI/MenuBar/MenuBarView.h"
+#include "Kestrune/UI/PlainText.h"
 #include "Kestrune/UI/SegmentedPicker.h"
 #include "Kestrune/UI/Style.h"
 #include "Kestrune/UI/SymbolLabel.h"
@@ -131,7 +132,7 @@ PowerSaverSection::PowerSaverSection(AppState& state, OpenWindow openWindowAndAc
     m_throttled->setObjectName(QStringLiteral("throttled"));
     Style::apply(m_throttled, Style::Caption, SystemColors::orange());
     m_drainers->setObjectName(QStringLiteral("drainers"));
-    m_drainers->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_drainers);
     Style::apply(m_drainers, Style::Caption2, Style::Tertiary);
     m_drainers->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 

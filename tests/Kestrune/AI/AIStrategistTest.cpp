@@ -3,6 +3,8 @@
 #include "Foundation/Epoch.h"
 #include "tests/support/BackendTestbed.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -192,8 +194,12 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     EXPECT_EQ(bed.defaults->string("ai.lastSessionReport"), "最初のレポート");
     EXPECT_EQ(bed.defaults->real("ai.lastSessionReportAt"), Epoch::secondsSince1970(bed.clock.now()));
 
-    // While a strategy call is held, a report and a diagnosis are dropped, not queued.
-    server.answerNext("/v1/ai/strategy", Answer::hold());
+    // While a strategy call is under way, a report and a diagnosis are dropped, not queued. Its
+    // answer comes a byte at a time, which would take seconds: the call ends at its time-out.
+    const QJsonObject slowStrategy { { "strategy", QJsonObject { { "reasoning", QString(100, 'z') } } } };
+    server.answerNext("/v1/ai/strategy", Answer::json(200, slowStrategy).trickled(50));
+    QElapsedTimer elapsed;
+    elapsed.start();
     QCoro::Task<> held = strategist->maybeUpdateStrategy(telemetry(), true);
     ASSERT_TRUE(strategist->isCalling());
     const std::optional<QDateTime> reportAt = strategist->lastSessionReportAt();
@@ -203,8 +209,11 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     EXPECT_EQ(calls("/v1/ai/diagnose"), 0);
     EXPECT_EQ(strategist->lastSessionReportAt(), reportAt) << "nothing was received";
     await(std::move(held));
+    EXPECT_GE(elapsed.elapsed(), test::BackendTestbed::timeout.count());
+    EXPECT_LT(elapsed.elapsed(), test::BackendTestbed::timeout.count() + 1500);
     EXPECT_FALSE(strategist->isCalling());
     EXPECT_EQ(error(), "戦略更新エラー: オフライン(サーバーに到達できません)");
+    EXPECT_FALSE(strategist->activeStrategy());
 
     // Two reports in the same instant still tell their readers apart; blank text is a report.
     await(bed.client->checkHealth(true));
@@ -222,6 +231,29 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     server.setText("診断結果 ");
     EXPECT_EQ(await(strategist->diagnoseAnomaly(QJsonObject())), "診断結果");
     EXPECT_EQ(strategist->lastDiagnosis(), "診断結果");
+}
+
+TEST_F(AIStrategistTest, ReportsAndDiagnosesAreKeptAtALengthAPersonReads)
+{
+    // Cut at a whole character: each is a letter and its combining accent.
+    const QString accented = QString::fromUtf8("e\xcc\x81").repeated(50000);
+    server.setText(accented);
+    await(strategist->generateSessionReport(QJsonObject()));
+    await(strategist->diagnoseAnomaly(QJsonObject()));
+    const QString kept = accented.left(2 * AIStrategist::longestText);
+    EXPECT_TRUE(strategist->lastSessionReport() == kept && strategist->lastDiagnosis() == kept);
+
+    // An answer larger than any text is refused on its way in.
+    server.setText(QString(2 * 1024 * 1024, 'x'));
+    await(strategist->generateSessionReport(QJsonObject()));
+    EXPECT_EQ(error(), "レポート生成エラー: 不正なレスポンス");
+
+    // One an earlier version stored whole is cut at the next start, and stored cut.
+    bed.defaults->set("ai.lastSessionReport", QString(13 * 1024 * 1024, 'x'));
+    restart();
+    EXPECT_TRUE(strategist->lastSessionReport() == QString(AIStrategist::longestText, 'x'));
+    ASSERT_TRUE(bed.defaults->synchronize());
+    EXPECT_LT(QFileInfo(bed.filePath("defaults.json")).size(), 64 * 1024);
 }
 
 TEST_F(AIStrategistTest, ADiagnosisWaits1800SecondsAfterAnyAttempt)

@@ -317,6 +317,30 @@ TEST_F(BackendClientTest, RegistrationKeepsWhatAnAnswerDoesNotReplace)
     EXPECT_EQ(client().lastError(), "HTTP 403: bad secret");
     EXPECT_EQ(client().deviceID(), "renamed");
 
+    // A token that is no header value, or an identifier longer than any, fails the
+    // registration whole; neither reaches a request or the defaults.
+    for (const auto& [badID, badToken] :
+        { std::pair { QString("injected"), QString("tok\r\nX-Injected: yes") },
+            std::pair { QString("spaced"), QString("tok en") },
+            std::pair { QString(1000, 'x'), QString("fine") } }) {
+        server.answerNext("/v1/devices/register",
+            Answer::json(200, { { "device_id", badID }, { "device_token", badToken } }));
+        await(client().registerIfNeeded());
+        EXPECT_EQ(client().lastError(), "不正なレスポンス");
+        EXPECT_TRUE(
+            client().deviceID() == "renamed" && bed.defaults->string("backend.deviceID") == "renamed");
+        EXPECT_EQ(bed.defaults->string("backend.deviceToken"), token);
+    }
+    // One stored before, by a version that took it, is not sent either.
+    bed.defaults->set("backend.deviceToken", "tok\r\nX-Injected: yes");
+    bed.defaults->set("backend.deviceID", QString(4 * 1024 * 1024, 'x'));
+    bed.open();
+    EXPECT_FALSE(client().deviceID()) << "an identifier no registration keeps is none";
+    bed.registerDevice();
+    report();
+    for (const FakeBackend::Request& request : server.requests())
+        EXPECT_TRUE(request.header("X-Injected").isEmpty()) << request.target.constData();
+
     // After a restart with an identity but no token, a server that requires tokens gets a
     // registration at every healthy check until one is stored.
     bed.defaults->remove("backend.deviceToken");

@@ -89,6 +89,26 @@ TEST_F(PowerSaverEngineTest, ProcessesAreSampledAtMostEvery90sAndAtLevelOneOnlyU
     EXPECT_EQ(samples(), 3);
 }
 
+TEST_F(PowerSaverEngineTest, AnAbsurdLearnedSavingBooksNothingRatherThanAnInfiniteTotal)
+{
+    // Stored before restored states were bounded: a saving no measurement can show.
+    defaults->set("savings.effects", QByteArray(R"({"dim50":{"deltaW":1e308,"samples":9,"updatedAt":0}})"));
+    savings = std::make_unique<SavingsModel>(*defaults, clock);
+    makeEngine();
+    engine->loadLedgerTotals(clock.now());
+    access->setDrainWatts(8);
+    access->setActive({"dim50", "kbOff"}, clock.now());
+    for (int reading = 0; reading < 6; ++reading) {
+        clock.advance(30);
+        access->accrueLedger(clock.now());
+    }
+    const SavingsDailyRecord row = rowOf(*history, clock.now());
+    EXPECT_EQ((QList<double>{engine->sessionSavedWh(), engine->savedTodayWh(), engine->extendedTodayMinutes(),
+                             engine->totalSavedWh(), engine->totalExtendedMinutes(), defaults->real("share.totalWh"),
+                             row.savedWh, row.extendedMinutes}),
+              QList<double>(8, 0.0));
+}
+
 TEST_F(PowerSaverEngineTest, TheFirstTickOfADayStartsTodayFromTheNewDaysRow)
 {
     settings->setKbBacklightOffEnabled(false);

@@ -1,5 +1,6 @@
 #include "Kestrune/Sync/BackendSync.h"
 
+#include "Foundation/Epoch.h"
 #include "tests/Kestrune/Sync/SyncInstall.h"
 #include "tests/support/EventLoop.h"
 
@@ -167,4 +168,32 @@ TEST(LearnedRestoreTest, ATickAtLaunchWaitsForTheRestore)
         EXPECT_TRUE(server.learnedState(a.device())->value("effects").toObject().contains("dim50")) << first;
         server.clearScripts();
     }
+}
+
+TEST(LearnedRestoreTest, AHostileStateBringsOnlyWhatThisMachineCouldHaveLearned)
+{
+    test::SyncInstall app;
+    const double now = Epoch::secondsSince1970(app.bed.clock.now());
+    auto effect = [](double deltaW, double samples, double at) {
+        return QJsonObject { { "deltaW", deltaW }, { "samples", samples }, { "updatedAt", at } };
+    };
+    const QJsonObject hostile {
+        { "effects",
+            QJsonObject { { "dim50", effect(1.5, 3, now - 60) }, { "lpm", effect(1e308, 9, now - 60) },
+                { "kbOff", effect(-50, 9, now - 60) }, { "dim70", effect(0.8, -4, now - 60) },
+                { "spotlight", effect(0.3, 2, now + 86400) } } },
+        { "penalties",
+            QJsonObject { { "lpm",
+                QJsonArray { QJsonObject { { "date", now + 86400 }, { "weight", 1 } },
+                    QJsonObject { { "date", now - 60 }, { "weight", 1e300 } } } } } },
+        { "manual_unthrottles", QJsonObject { { "Slack", QJsonArray { now + 86400 } } } },
+    };
+    app.bed.registerDevice();
+    app.bed.server.answerNext("/v1/state", Answer::json(200, QJsonObject { { "payload", hostile } }));
+    await(app.sync->restoreLearnedIfNeeded());
+
+    EXPECT_TRUE(restored(app));
+    EXPECT_EQ(app.savings->effects().keys(), QList<QString> { "dim50" });
+    EXPECT_TRUE(app.savings->penalties().isEmpty());
+    EXPECT_TRUE(app.savings->manualUnthrottleDates().isEmpty());
 }

@@ -1,4 +1,5 @@
 #include "Platform/ServiceManagement/LoginItem.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,8 +31,11 @@ void write(const QString& path, const QString& contents)
 
 class LoginItemTest : public ::testing::Test {
 protected:
-    LoginItem item(const QString& program = QStringLiteral("/usr/bin/kestrune")) const
+    // The program at `relative` under the temporary home, there and executable unless asked.
+    LoginItem item(const QString& relative = QStringLiteral("bin/kestrune"), bool executable = true) const
     {
+        const QString program = home.filePath(relative);
+        EXPECT_TRUE(writeProgram(program, executable));
         return LoginItem({home.filePath(QStringLiteral("config/autostart")),
                           {home.filePath(QStringLiteral("etc/xdg/autostart")), home.filePath(QStringLiteral("xdg/autostart"))},
                           program});
@@ -47,15 +51,15 @@ protected:
 TEST_F(LoginItemTest, TheEntryStartsTheProgramWhateverItsPathAndCanBeSwitchedOff)
 {
     // Quoted, then backslash-escaped inside the quotes, then every backslash doubled by the
-    // value's own escaping, and "%" doubled: the Desktop Entry rules, layer by layer.
-    LoginItem awkward = item(QStringLiteral("/opt/My Apps/it's \"beta\"/$HOME/`id`/100%/a\\b/kestrune"));
+    // value's own escaping: the Desktop Entry rules, layer by layer.
+    LoginItem awkward = item(QStringLiteral("My Apps/it's \"beta\"/$HOME/`id`/a\\b/kestrune"));
     EXPECT_EQ(awkward.status(), Status::NotRegistered);
     ASSERT_EQ(awkward.registerItem(), std::nullopt);
     EXPECT_EQ(awkward.status(), Status::Enabled);
     EXPECT_EQ(read(awkward.entryPath()),
-              QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrune\n"
-                             "Exec=\"/opt/My Apps/it's \\\\\"beta\\\\\"/\\\\$HOME/\\\\`id\\\\`/100%%/a\\\\\\\\b/kestrune\""
-                             " --login-item\n"));
+              QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrune\nExec=\"") + home.path()
+                  + QStringLiteral("/My Apps/it's \\\\\"beta\\\\\"/\\\\$HOME/\\\\`id\\\\`/a\\\\\\\\b/kestrune\""
+                                   " --login-item\n"));
 
     const QString enabled = read(awkward.entryPath());
     write(awkward.entryPath(), enabled + QStringLiteral("X-GNOME-Autostart-enabled=false\n"));
@@ -67,10 +71,24 @@ TEST_F(LoginItemTest, TheEntryStartsTheProgramWhateverItsPathAndCanBeSwitchedOff
     EXPECT_FALSE(QFile::exists(awkward.entryPath()));
 
     // A line break cannot be carried on the Exec line: a clear error and nothing written.
-    const std::optional<QString> error = item(QStringLiteral("/opt/two\nlines")).registerItem();
+    const std::optional<QString> error = item(QStringLiteral("two\nlines")).registerItem();
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->contains(QStringLiteral("lines")));
     EXPECT_FALSE(QFile::exists(awkward.entryPath()));
+
+    // Nor would the desktop start a program it cannot run as the entry names it: one that is
+    // not executable, or one whose path holds a "%", which the entry must write doubled and
+    // the desktop's loader then looks for as it is written. Each is refused with the path it
+    // would look for, and nothing is written.
+    for (const auto& [program, executable, named] :
+         {std::tuple{QStringLiteral("bin/kestrune"), false, QStringLiteral("/bin/kestrune")},
+          std::tuple{QStringLiteral("100%/kestrune"), true, QStringLiteral("/100%%/kestrune")}}) {
+        const std::optional<QString> refused = item(program, executable).registerItem();
+        ASSERT_TRUE(refused) << program.toStdString();
+        EXPECT_EQ(*refused, QStringLiteral("このプログラムの場所からはログイン時に起動できません: ") + home.path() + named);
+        EXPECT_FALSE(QFile::exists(awkward.entryPath()));
+        EXPECT_EQ(awkward.status(), Status::NotRegistered);
+    }
 }
 
 TEST_F(LoginItemTest, ASystemWideEntryIsHiddenInsteadOfRemovedAndAnUnwritableFolderFailsWithAText)

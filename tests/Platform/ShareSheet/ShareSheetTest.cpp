@@ -1,5 +1,6 @@
 #include "Platform/ShareSheet/ShareSheet.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/UrlRecorder.h"
 
@@ -8,6 +9,7 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -108,6 +110,25 @@ TEST(ShareSheetTest, TheCardGoesPrivatelyToThePortalsChooserOrElseToTheDefaultAp
     EXPECT_EQ(desktop.opened.size(), 2);
     desktop.takes = false;
     EXPECT_FALSE(share(folder));
+
+    portal.response = 0;
+    // A link at the card's name is never written through: it keeps pointing where it pointed,
+    // its target keeps its bytes and mode, a dangling one makes no file, and the card goes
+    // under a fresh name.
+    const QString notes = home.filePath(QStringLiteral("notes.txt"));
+    const QString nowhere = home.filePath(QStringLiteral("nowhere.png"));
+    ASSERT_TRUE(QFile::copy(path, notes) && QFile::setPermissions(notes, QFileDevice::ReadOwner));
+    card = "a card beside the link";
+    for (const QString& target : {notes, nowhere}) {
+        ASSERT_TRUE(QFile::remove(path) && QFile::link(target, path));
+        portal.received.clear();
+        ASSERT_TRUE(share(folder));
+        EXPECT_EQ(portal.received, card);
+        EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
+    }
+    EXPECT_EQ(readBytes(notes), "the next card replaces the file");
+    EXPECT_EQ(QFile::permissions(notes) & QFileDevice::WriteOwner, 0);
+    EXPECT_FALSE(QFile::exists(nowhere));
 
     // A cache that cannot be written offers nothing.
     desktop.takes = true;

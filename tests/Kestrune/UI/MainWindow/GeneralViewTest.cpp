@@ -7,6 +7,7 @@
 #include "Platform/Symbols/SystemColors.h"
 #include "tests/Kestrune/UI/MainWindow/ViewFixture.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -227,6 +228,7 @@ TEST_F(GeneralViewTest, OnlyTheUsersSwitchRegistersOrUnregistersTheLoginItem)
     const QString system = folders.filePath("xdg/autostart");
     demo::DemoApp::Options options = ViewFixture::options();
     options.loginItem = LoginItem::Options { user, { system }, folders.filePath("My Apps/kestrune") };
+    ASSERT_TRUE(writeProgram(options.loginItem->program));
     AppState& app = launch(options);
     const QString entry = app.loginItem().entryPath();
 

@@ -66,6 +66,7 @@ TEST_F(OnboardingViewTest, ReturnWalksEveryStepAndTheFinishRegistersCompletesClo
 {
     // The program lives in a folder with a space in its name.
     const QString program = dir.filePath(QStringLiteral("Kestrune Apps/kestrune"));
+    ASSERT_TRUE(writeProgram(program));
     launch(true, [&](AppContext& context) { context.loginItem->program = program; });
     OnboardingView& onboarding = open();
     EXPECT_EQ(onboarding.size(), QSize(560, 480));

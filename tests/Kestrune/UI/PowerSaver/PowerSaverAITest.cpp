@@ -1,5 +1,6 @@
 #include "Foundation/Epoch.h"
 #include "Kestrune/AI/AIStrategist.h"
+#include "Kestrune/PowerSaver/SavingsModel.h"
 #include "Kestrune/Storage/ChargingSettings.h"
 #include "Kestrune/Storage/HistoryStore.h"
 #include "Platform/Symbols/SystemColors.h"
@@ -8,6 +9,7 @@
 #include <QCoro/QCoroTask>
 #include <QJsonArray>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace kestrune::test {
 
@@ -125,6 +127,41 @@ TEST_F(PowerSaverViewFixture, AStoredStrategyShowsOnlyWhatItHoldsBesideTheReport
     EXPECT_TRUE(shown(find("diagnosis")->parentWidget()));
     EXPECT_EQ(text("diagnosis"), QStringLiteral("ブラウザのタブが電力を使っています。"));
     EXPECT_EQ(text("usage"), QStringLiteral("1回 / 約150トークン"));
+}
+
+TEST_F(PowerSaverViewFixture, TextsOfTheBackendARestoredStateAndTheUserShowAsTheirOwnCharactersTooltipsToo)
+{
+    const QString hostile = QStringLiteral(R"(<h1 style="font-size:72px">Big</h1>)"
+                                           R"(<img src="file:///usr/share/pixmaps/debian-logo.png">)"
+                                           R"(<table><tr><td>t</td></tr></table>)");
+    backend.answerAlways(strategyRoute, FakeBackend::Answer::raw(500, hostile.toUtf8()));
+    open();
+    const QJsonObject learned{{QStringLiteral("deltaW"), 1.0},
+                              {QStringLiteral("samples"), 3},
+                              {QStringLiteral("updatedAt"), Epoch::secondsSince1970(clock().now().addSecs(-60))}};
+    const QJsonObject effects{{QStringLiteral("throttle:") + hostile, learned}};
+    state->savings().importBackup({{QStringLiteral("effects"), effects}});
+    state->settings().setPowerExclusions({hostile});
+    plug(false);
+    ASSERT_TRUE(waitUntil([&] { return state->strategist().lastError().has_value(); }));
+    const QString error = *state->strategist().lastError();
+    ASSERT_TRUE(error.contains(hostile)) << error.toStdString();
+
+    // What a tooltip shows: Qt renders it when it takes it for markup.
+    const auto shownAs = [](const QString& toolTip) {
+        if (!Qt::mightBeRichText(toolTip))
+            return toolTip;
+        QTextDocument document;
+        document.setHtml(toolTip);
+        return document.toPlainText();
+    };
+    EXPECT_EQ(shownAs(find("strategyNote")->toolTip()), error);
+    EXPECT_TRUE(text("effectName").contains(hostile));
+    EXPECT_EQ(shownAs(find("effectName")->toolTip()), text("effectName"));
+    EXPECT_EQ(shownAs(find("removeExclusion")->toolTip()), hostile);
+    for (const QLabel* label : view->findChildren<QLabel*>())
+        EXPECT_TRUE(!label->text().contains(hostile) || label->textFormat() == Qt::PlainText)
+            << label->objectName().toStdString();
 }
 
 } // namespace kestrune::test
