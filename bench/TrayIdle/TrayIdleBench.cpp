@@ -11,15 +11,17 @@
 // programs; the daemon's figures include the tools it starts. One window holding at the limit
 // on AC, then one on battery with the autopilot, each after a warm-up; then the memory.
 // BM_TrayStartup: the time from launch to the tray item's registration, and the CPU time the
-// program has taken by then, for each program; ten launches after a first one.
+// program has taken by then, for each program: ten launches, each on a machine of its own after
+// a first launch there that ended as at logout; the mean, median, spread, least and most.
 //
 // Run by hand; the script installs perf where it is missing, builds, and runs this under an X
 // server of its own, passing its arguments on:
 //
-//     bench/TrayIdle/measure [--warmup-seconds=60] [--window-seconds=300] [benchmark flags]
+//     bench/TrayIdle/measure [--warmup-seconds=N] [--window-seconds=N] [benchmark flags]
 //
-// e.g. --benchmark_filter=BM_TrayStartup for the start-up alone, --window-seconds=20 for a
-// short try, --benchmark_repetitions=2 for the idle figures twice.
+// The warm-up is 60 s and each window 600 s unless they say otherwise: e.g.
+// --window-seconds=300 --benchmark_repetitions=2 for two runs of five-minute windows,
+// --window-seconds=20 for a short try, --benchmark_filter=BM_TrayStartup for the start-up alone.
 
 #include "bench/TrayIdle/ActiveWindow.h"
 #include "bench/TrayIdle/MeteredProgram.h"
@@ -235,6 +237,7 @@ BENCHMARK(BM_TrayStartup)
     ->Repetitions(10)
     ->ComputeStatistics("min", smallest)
     ->ComputeStatistics("max", largest)
+    ->ReportAggregatesOnly(true)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
