@@ -17,8 +17,8 @@ FakeStatusNotifierWatcher::FakeStatusNotifierWatcher(QDBusConnection bus, QObjec
     , m_bus(std::move(bus))
 {
     m_registered = m_bus.registerObject(path, this,
-                                        QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals
-                                            | QDBusConnection::ExportAllProperties)
+                       QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals
+                           | QDBusConnection::ExportAllProperties)
         && m_bus.registerService(service);
 }
 
@@ -28,7 +28,8 @@ FakeStatusNotifierWatcher::~FakeStatusNotifierWatcher()
     m_bus.unregisterObject(path);
 }
 
-std::optional<FakeStatusNotifierWatcher::Clock::time_point> FakeStatusNotifierWatcher::registeredAt(qint64 pid) const
+std::optional<FakeStatusNotifierWatcher::Clock::time_point> FakeStatusNotifierWatcher::registeredAt(
+    qint64 pid) const
 {
     const auto at = m_registeredAt.constFind(pid);
     return at == m_registeredAt.cend() ? std::nullopt : std::optional(*at);
@@ -43,9 +44,9 @@ void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& item)
     const QString itemPath = pathOnly ? item : QStringLiteral("/StatusNotifierItem");
     m_registeredAt.insert(m_bus.interface()->servicePid(message().service()).value(), now);
     m_items << item;
-    for (const char* announcement : {"NewIcon", "NewToolTip", "NewTitle", "NewStatus"})
+    for (const char* announcement : { "NewIcon", "NewToolTip", "NewTitle", "NewStatus" })
         m_bus.connect(itemService, itemPath, itemInterface, QString::fromLatin1(announcement), this,
-                      SLOT(readItem(QDBusMessage)));
+            SLOT(readItem(QDBusMessage)));
     emit StatusNotifierItemRegistered(item);
     readItem(itemService, itemPath);
 }
@@ -62,9 +63,8 @@ void FakeStatusNotifierWatcher::readItem(const QDBusMessage& announcement)
 
 void FakeStatusNotifierWatcher::readItem(const QString& itemService, const QString& itemPath)
 {
-    QDBusMessage getAll = QDBusMessage::createMethodCall(itemService, itemPath,
-                                                         QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                         QStringLiteral("GetAll"));
+    QDBusMessage getAll = QDBusMessage::createMethodCall(
+        itemService, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
     getAll << itemInterface;
     // The answer is read and dropped, as a tray draws it and forgets it.
     m_bus.asyncCall(getAll);

@@ -13,9 +13,9 @@ namespace kestrune {
 
 namespace {
 
-const QString events = QStringLiteral(
-    "task-clock,context-switches,syscalls:sys_enter_fsync,syscalls:sys_enter_fdatasync,"
-    "syscalls:sys_enter_sync_file_range,syscalls:sys_enter_syncfs,syscalls:sys_enter_sync");
+const QString events
+    = QStringLiteral("task-clock,context-switches,syscalls:sys_enter_fsync,syscalls:sys_enter_fdatasync,"
+                     "syscalls:sys_enter_sync_file_range,syscalls:sys_enter_syncfs,syscalls:sys_enter_sync");
 
 QString perf()
 {
@@ -24,8 +24,8 @@ QString perf()
 
 QStringList perfArguments(const QString& countsPath, int intervalMs)
 {
-    QStringList arguments{QStringLiteral("stat"), QStringLiteral("-x,"), QStringLiteral("-e"), events,
-                          QStringLiteral("-o"), countsPath};
+    QStringList arguments { QStringLiteral("stat"), QStringLiteral("-x,"), QStringLiteral("-e"), events,
+        QStringLiteral("-o"), countsPath };
     if (intervalMs > 0)
         arguments << QStringLiteral("-I") << QString::number(intervalMs);
     return arguments << QStringLiteral("--");
@@ -54,7 +54,8 @@ bool MeteredProgram::canMeter()
         return false;
     QProcess probe;
     probe.start(perf(), perfArguments(QStringLiteral("/dev/null"), 0) << QStringLiteral("true"));
-    return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit
+        && probe.exitCode() == 0;
 }
 
 MeteredProgram::~MeteredProgram()
@@ -63,7 +64,7 @@ MeteredProgram::~MeteredProgram()
 }
 
 bool MeteredProgram::start(const QString& program, const QStringList& arguments,
-                           const QProcessEnvironment& environment, bool metered, const QString& countsPath)
+    const QProcessEnvironment& environment, bool metered, const QString& countsPath)
 {
     m_countsPath = countsPath;
     if (!metered) {

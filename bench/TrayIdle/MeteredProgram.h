@@ -24,7 +24,8 @@ public:
 
         Counts operator-(const Counts& earlier) const
         {
-            return {cpuSeconds - earlier.cpuSeconds, contextSwitches - earlier.contextSwitches, syncs - earlier.syncs};
+            return { cpuSeconds - earlier.cpuSeconds, contextSwitches - earlier.contextSwitches,
+                syncs - earlier.syncs };
         }
     };
 
@@ -39,7 +40,7 @@ public:
 
     // `countsPath` is where perf writes its counts.
     bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-               bool metered, const QString& countsPath);
+        bool metered, const QString& countsPath);
     // The program's own pid (not perf's).
     qint64 pid() const { return m_pid; }
     bool isRunning() const;

@@ -67,7 +67,7 @@ double cpuMilliseconds(qint64 pid)
 }
 
 bool launch(MeteredProgram& program, TrayMachine& machine, const QString& path, const QStringList& arguments,
-            bool metered, const QString& counts)
+    bool metered, const QString& counts)
 {
     return program.start(path, arguments, machine.programEnvironment(), metered, machine.path(counts))
         && test::waitUntil([&] { return machine.tray().registeredAt(program.pid()).has_value(); }, 30000);
@@ -75,15 +75,15 @@ bool launch(MeteredProgram& program, TrayMachine& machine, const QString& path, 
 
 bool launchKestrune(MeteredProgram& program, TrayMachine& machine, bool metered)
 {
-    return launch(program, machine, TrayMachine::kestrune(), {QStringLiteral("--login-item")}, metered,
-                  QStringLiteral("kestrune.counts"));
+    return launch(program, machine, TrayMachine::kestrune(), { QStringLiteral("--login-item") }, metered,
+        QStringLiteral("kestrune.counts"));
 }
 
 bool launchMinimal(MeteredProgram& program, TrayMachine& machine, bool metered)
 {
     return launch(program, machine, TrayMachine::minimalTray(),
-                  {machine.sysfsRoot() + QStringLiteral("/class/power_supply/BAT0/capacity")}, metered,
-                  QStringLiteral("minimal.counts"));
+        { machine.sysfsRoot() + QStringLiteral("/class/power_supply/BAT0/capacity") }, metered,
+        QStringLiteral("minimal.counts"));
 }
 
 // One window of the programs' counts after a warm-up, per hour, as counters named
@@ -92,8 +92,8 @@ bool launchMinimal(MeteredProgram& program, TrayMachine& machine, bool metered)
 // kept busy: on a machine busy with other work it may get too little CPU time to count as
 // heavy (an impact of 150, one and a half cores), and then no process is weighed for
 // throttling.
-bool measurePhase(benchmark::State& state, const std::string& phase, const std::vector<Program>& programs,
-                  qint64 heavyPid)
+bool measurePhase(
+    benchmark::State& state, const std::string& phase, const std::vector<Program>& programs, qint64 heavyPid)
 {
     std::vector<MeteredProgram::Counts> before(programs.size());
     std::vector<MeteredProgram::Counts> after(programs.size());
@@ -113,8 +113,8 @@ bool measurePhase(benchmark::State& state, const std::string& phase, const std::
     const double hours = IdleWindows::windowSeconds / 3600.0;
     const double heavyCores = (heavyAfter - heavyBefore) / 1000.0 / IdleWindows::windowSeconds;
     state.counters[phase + "_heavy_cores"] = heavyCores;
-    std::fprintf(stderr, "\n%-8s %-8s %10s %12s %9s   (the heavy process kept %.2f cores busy)\n", phase.c_str(), "",
-                 "CPU-s/h", "wake-ups/h", "syncs/h", heavyCores);
+    std::fprintf(stderr, "\n%-8s %-8s %10s %12s %9s   (the heavy process kept %.2f cores busy)\n",
+        phase.c_str(), "", "CPU-s/h", "wake-ups/h", "syncs/h", heavyCores);
     std::vector<MeteredProgram::Counts> perHour;
     for (size_t i = 0; i < programs.size(); ++i) {
         if (!programs[i].program->isRunning()) {
@@ -122,20 +122,22 @@ bool measurePhase(benchmark::State& state, const std::string& phase, const std::
             return false;
         }
         const MeteredProgram::Counts c = after[i] - before[i];
-        perHour.push_back({c.cpuSeconds / hours, c.contextSwitches / hours, c.syncs / hours});
+        perHour.push_back({ c.cpuSeconds / hours, c.contextSwitches / hours, c.syncs / hours });
         const std::string prefix = phase + '_' + programs[i].name + '_';
         state.counters[prefix + "cpu_s_per_h"] = perHour.back().cpuSeconds;
         state.counters[prefix + "wakeups_per_h"] = perHour.back().contextSwitches;
         state.counters[prefix + "syncs_per_h"] = perHour.back().syncs;
-        std::fprintf(stderr, "%-8s %-8s %10.3f %12.0f %9.0f\n", "", programs[i].name.c_str(), perHour.back().cpuSeconds,
-                     perHour.back().contextSwitches, perHour.back().syncs);
+        std::fprintf(stderr, "%-8s %-8s %10.3f %12.0f %9.0f\n", "", programs[i].name.c_str(),
+            perHour.back().cpuSeconds, perHour.back().contextSwitches, perHour.back().syncs);
     }
     // The programs are listed as the application, its daemon, the minimal program.
     const double cpu = (perHour[0].cpuSeconds + perHour[1].cpuSeconds) / perHour[2].cpuSeconds;
-    const double wakeups = (perHour[0].contextSwitches + perHour[1].contextSwitches) / perHour[2].contextSwitches;
+    const double wakeups
+        = (perHour[0].contextSwitches + perHour[1].contextSwitches) / perHour[2].contextSwitches;
     state.counters[phase + "_cpu_x_minimal"] = cpu;
     state.counters[phase + "_wakeups_x_minimal"] = wakeups;
-    std::fprintf(stderr, "%-8s app+daemon: %.1fx the minimal program's CPU, %.1fx its wake-ups\n", "", cpu, wakeups);
+    std::fprintf(
+        stderr, "%-8s app+daemon: %.1fx the minimal program's CPU, %.1fx its wake-ups\n", "", cpu, wakeups);
     return true;
 }
 
@@ -160,7 +162,8 @@ void BM_TrayIdle(benchmark::State& state)
         test::ChildProcess front;
         ActiveWindow window;
         if (!heavy.start(QStringLiteral("heavyjob"), 2)
-            || !front.start(QStandardPaths::findExecutable(QStringLiteral("sleep")), {QStringLiteral("infinity")})
+            || !front.start(
+                QStandardPaths::findExecutable(QStringLiteral("sleep")), { QStringLiteral("infinity") })
             || !window.show(front.pid())) {
             state.SkipWithError("no heavy process or no window in front");
             return;
@@ -178,13 +181,15 @@ void BM_TrayIdle(benchmark::State& state)
             return;
         }
 
-        const std::vector<Program> programs{{"app", &kestrune}, {"daemon", &machine.daemon()}, {"minimal", &minimal}};
+        const std::vector<Program> programs { { "app", &kestrune }, { "daemon", &machine.daemon() },
+            { "minimal", &minimal } };
         if (!measurePhase(state, "ac", programs, heavy.pid()))
             return;
-        test::SimProgram::run({QStringLiteral("unplug"), machine.sysfsRoot()});
+        test::SimProgram::run({ QStringLiteral("unplug"), machine.sysfsRoot() });
         if (!measurePhase(state, "battery", programs, heavy.pid()))
             return;
-        for (const auto& [name, program] : {std::pair{"app", &kestrune}, std::pair{"minimal", &minimal}}) {
+        for (const auto& [name, program] :
+            { std::pair { "app", &kestrune }, std::pair { "minimal", &minimal } }) {
             state.counters[std::string(name) + "_VmRSS_MB"]
                 = IdleWindows::statusMegabytes(QString::number(program->pid()), "VmRSS");
             state.counters[std::string(name) + "_VmHWM_MB"]
@@ -198,16 +203,17 @@ void BM_TrayIdle(benchmark::State& state)
 BENCHMARK(BM_TrayIdle)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 // The launch's time to the tray item in ms and the CPU time the program took by then.
-std::optional<std::pair<double, double>> timedLaunch(bool (*launcher)(MeteredProgram&, TrayMachine&, bool),
-                                                     TrayMachine& machine)
+std::optional<std::pair<double, double>> timedLaunch(
+    bool (*launcher)(MeteredProgram&, TrayMachine&, bool), TrayMachine& machine)
 {
     MeteredProgram program;
     const auto start = FakeStatusNotifierWatcher::Clock::now();
     if (!launcher(program, machine, false))
         return std::nullopt;
     const double cpu = cpuMilliseconds(program.pid());
-    const std::chrono::duration<double, std::milli> wall = *machine.tray().registeredAt(program.pid()) - start;
-    return std::pair{wall.count(), cpu};
+    const std::chrono::duration<double, std::milli> wall
+        = *machine.tray().registeredAt(program.pid()) - start;
+    return std::pair { wall.count(), cpu };
 }
 
 void BM_TrayStartup(benchmark::State& state)
@@ -219,7 +225,8 @@ void BM_TrayStartup(benchmark::State& state)
         }
         TrayMachine machine;
         // The launches measured follow one that ended as at logout, as every launch at login does.
-        if (!machine.setUp(false) || !timedLaunch(launchKestrune, machine) || !timedLaunch(launchMinimal, machine)) {
+        if (!machine.setUp(false) || !timedLaunch(launchKestrune, machine)
+            || !timedLaunch(launchMinimal, machine)) {
             state.SkipWithError("the simulated laptop could not be set up");
             return;
         }

@@ -37,22 +37,25 @@ bool TrayMachine::setUp(bool meterDaemon)
 {
     if (!m_bus.isRunning() || !m_home.isValid() || !layHome()
         || !QDir().mkpath(path(QStringLiteral("runtime")))
-        || !QFile::setPermissions(path(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        || !QFile::setPermissions(
+            path(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return false;
     m_tray = std::make_unique<FakeStatusNotifierWatcher>(m_bus.connect(QStringLiteral("tray")));
     if (!m_tray->isRegistered()
-        || !test::SimProgram::run({QStringLiteral("tree"), sysfsRoot(), QStringLiteral("--capacity"), QStringLiteral("80")})
-        || !m_model.start(test::SimProgram::path(), {QStringLiteral("run"), sysfsRoot()}))
+        || !test::SimProgram::run(
+            { QStringLiteral("tree"), sysfsRoot(), QStringLiteral("--capacity"), QStringLiteral("80") })
+        || !m_model.start(test::SimProgram::path(), { QStringLiteral("run"), sysfsRoot() }))
         return false;
 
     QProcessEnvironment environment = m_bus.environment();
     environment.insert(QStringLiteral("KESTRUNE_SYSFS_ROOT"), sysfsRoot());
     if (!m_daemon.start(test::buildDir() + QStringLiteral("/KestruneHelper/kestrune-helper"), {}, environment,
-                        meterDaemon, path(QStringLiteral("daemon.counts"))))
+            meterDaemon, path(QStringLiteral("daemon.counts"))))
         return false;
     QDBusConnection watcher = m_bus.connect(QStringLiteral("daemon-watch"));
     return test::waitUntil(
-        [&] { return watcher.interface()->isServiceRegistered(QString(HelperProtocol::label)).value(); }, 10000);
+        [&] { return watcher.interface()->isServiceRegistered(QString(HelperProtocol::label)).value(); },
+        10000);
 }
 
 bool TrayMachine::layHome()

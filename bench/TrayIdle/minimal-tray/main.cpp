@@ -21,8 +21,9 @@ int main(int argc, char** argv)
     QSystemTrayIcon tray(QIcon::fromTheme(QStringLiteral("battery")));
     const auto read = [&] {
         QFile file(path);
-        const QString capacity = file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed())
-                                                                 : QStringLiteral("?");
+        const QString capacity = file.open(QIODevice::ReadOnly)
+            ? QString::fromLatin1(file.readAll().trimmed())
+            : QStringLiteral("?");
         const QString tip = capacity + QStringLiteral(" %");
         if (tray.toolTip() != tip)
             tray.setToolTip(tip);

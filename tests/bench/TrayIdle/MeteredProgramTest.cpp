@@ -20,13 +20,14 @@ TEST(MeteredProgramTest, CountsAProgramWithItsChildrenWhileItRuns)
     const QString file = dir.filePath(QStringLiteral("synced"));
     const QString sh = QStandardPaths::findExecutable(QStringLiteral("sh"));
     // Two children sync the file (fdatasync, then fsync); the shell waits until it is ended.
-    const QString script = QStringLiteral("touch '%1'; sync -d '%1'; sync '%1'; sleep 60 & trap 'kill $!; exit' TERM; wait")
-                               .arg(file);
+    const QString script
+        = QStringLiteral("touch '%1'; sync -d '%1'; sync '%1'; sleep 60 & trap 'kill $!; exit' TERM; wait")
+              .arg(file);
     MeteredProgram program;
-    ASSERT_TRUE(program.start(sh, {QStringLiteral("-c"), script}, QProcessEnvironment::systemEnvironment(), true,
-                              dir.filePath(QStringLiteral("counts"))));
+    ASSERT_TRUE(program.start(sh, { QStringLiteral("-c"), script }, QProcessEnvironment::systemEnvironment(),
+        true, dir.filePath(QStringLiteral("counts"))));
     EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(program.pid())).canonicalFilePath(),
-              QFileInfo(sh).canonicalFilePath());
+        QFileInfo(sh).canonicalFilePath());
 
     ASSERT_TRUE(test::waitUntil([&] { return program.counts().syncs >= 2; }, 30000));
     const MeteredProgram::Counts counts = program.counts();
