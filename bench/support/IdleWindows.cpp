@@ -41,10 +41,18 @@ void IdleWindows::readFlags(int& argc, char** argv)
 
 double IdleWindows::cpuSecondsPerHour(const std::function<double()>& cpuSeconds)
 {
+    double before = 0;
+    double after = 0;
+    measure([&] { before = cpuSeconds(); }, [&] { after = cpuSeconds(); });
+    return (after - before) / windowSeconds * 3600.0;
+}
+
+void IdleWindows::measure(const std::function<void()>& atStart, const std::function<void()>& atEnd)
+{
     idle(warmupSeconds);
-    const double before = cpuSeconds();
+    atStart();
     idle(windowSeconds);
-    return (cpuSeconds() - before) / windowSeconds * 3600.0;
+    atEnd();
 }
 
 double IdleWindows::statusMegabytes(const QString& process, const char* field)

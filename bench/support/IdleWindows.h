@@ -19,6 +19,9 @@ public:
     // How many seconds `cpuSeconds` grows by per hour while the event loop idles, measured
     // over one window after a warm-up.
     static double cpuSecondsPerHour(const std::function<double()>& cpuSeconds);
+    // Runs the event loop through a warm-up, calls `atStart`, runs it through one window and
+    // calls `atEnd`.
+    static void measure(const std::function<void()>& atStart, const std::function<void()>& atEnd);
 
     // Both windows, as the benchmarks' manual iteration time.
     static double seconds() { return warmupSeconds + windowSeconds; }
