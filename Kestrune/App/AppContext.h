@@ -52,7 +52,8 @@ struct AppContext {
 
     // How often the battery is read without a power-source change.
     double monitorIntervalSeconds = 30;
-    // How often a tree without kernel notices (a simulated machine) is looked at for changes.
+    // How often a tree without kernel notices (a simulated machine) is looked at for changes
+    // where the file system cannot tell when it changes.
     std::chrono::milliseconds powerSourcePoll{2000};
 
     HelperClientConfig helper;

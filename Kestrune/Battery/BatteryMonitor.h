@@ -26,7 +26,8 @@ class BatteryMonitor : public QObject {
 
 public:
     // `sysfsRoot` holds class/power_supply; `clock` dates the readings; `changePoll` is how
-    // often a tree without kernel notices (a simulated machine) is looked at for changes.
+    // often a tree without kernel notices (a simulated machine) is looked at for changes
+    // where the file system cannot tell when it changes.
     explicit BatteryMonitor(QString sysfsRoot = PlatformEnvironment::sysfsRoot(),
                             const Clock& clock = Clock::system(),
                             std::chrono::milliseconds changePoll = std::chrono::seconds(2),
