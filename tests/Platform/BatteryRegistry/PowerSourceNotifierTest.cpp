@@ -60,6 +60,14 @@ TEST(PowerSourceNotifierTest, AFolderTreeIsWatchedForPlugAndChargingChanges)
     test::spin(100);
     EXPECT_EQ(changes, 7) << "a stopped notifier stays quiet";
 
+    // A folder with no supplies yet cannot be watched for them: it is looked at instead.
+    QTemporaryDir empty;
+    PowerSourceNotifier laterTree(empty.path(), 20ms);
+    QObject::connect(&laterTree, &PowerSourceNotifier::changed, [&] { ++changes; });
+    EXPECT_EQ(laterTree.start(), PowerSourceNotifier::Mechanism::Poll);
+    ASSERT_TRUE(SimTree::create(empty.path(), {}));
+    EXPECT_TRUE(test::waitUntil([&] { return changes == 8; }, 2000));
+
     // The kernel's own tree is never watched or polled where netlink can be had.
     PowerSourceNotifier real(QStringLiteral("/sys/"), 20ms);
     EXPECT_NE(real.start(), PowerSourceNotifier::Mechanism::None);

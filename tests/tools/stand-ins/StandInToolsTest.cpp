@@ -157,6 +157,13 @@ TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaem
     EXPECT_NEAR(found->energyImpact, found->cpuMsPerS / 10, 1e-9);
     EXPECT_TRUE(sample.out.contains("<string>ALL_TASKS</string>"));
 
+    // A sample that cannot be written whole is a failure.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(buildDir() + "/tools/powermetrics/powermetrics", PowerMetricsSampler::arguments(1).replaceInStrings("1000", "1"));
+    ASSERT_TRUE(full.waitForFinished(20'000));
+    EXPECT_EQ(full.exitCode(), 1);
+
     EXPECT_EQ(run("powermetrics", {"--samplers", "cpu_power", "-i", "100", "-n", "1", "-f", "plist"}).status, 64);
     EXPECT_EQ(run("powermetrics", {"--samplers", "tasks", "-i", "100", "-n", "3", "-f", "plist"}).status, 64);
 }
