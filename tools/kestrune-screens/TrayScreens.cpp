@@ -51,7 +51,7 @@ std::unique_ptr<AppState> launch(ScreenMachine& machine, bool installed)
     context.services = std::make_shared<BusServiceManagement>(context.helperBus, services);
     // Readings only when the screens ask for them.
     context.monitorIntervalSeconds = 3600;
-    context.powerSourcePoll = std::chrono::hours(1);
+    context.powerSourcePoll = std::nullopt;
     return std::make_unique<AppState>(std::move(context));
 }
 
