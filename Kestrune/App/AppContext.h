@@ -52,8 +52,10 @@ struct AppContext {
 
     // How often the battery is read without a power-source change.
     double monitorIntervalSeconds = 30;
-    // How often a tree without kernel notices (a simulated machine) is looked at for changes.
-    std::chrono::milliseconds powerSourcePoll{2000};
+    // How often a tree without kernel notices (a simulated machine) is looked at for changes
+    // where the file system cannot tell when it changes. None: no power-source notices at all,
+    // for screens and tests whose every reading is one they ask for.
+    std::optional<std::chrono::milliseconds> powerSourcePoll{std::chrono::seconds(2)};
 
     HelperClientConfig helper;
     BackendClientConfig backend;

@@ -100,7 +100,7 @@ std::optional<int> minutes(const QVariantMap& map, const char* key)
 
 } // namespace
 
-BatteryMonitor::BatteryMonitor(QString sysfsRoot, const Clock& clock, std::chrono::milliseconds changePoll,
+BatteryMonitor::BatteryMonitor(QString sysfsRoot, const Clock& clock, std::optional<std::chrono::milliseconds> changePoll,
                                QObject* parent)
     : QObject(parent)
     , m_root(std::move(sysfsRoot))
@@ -130,7 +130,9 @@ void BatteryMonitor::start(double intervalSeconds)
     connect(m_timer, &QTimer::timeout, this, [this] { refresh(); });
     m_timer->start();
 
-    m_source = new PowerSourceNotifier(m_root, m_changePoll, this);
+    if (!m_changePoll)
+        return;
+    m_source = new PowerSourceNotifier(m_root, *m_changePoll, this);
     // Queued: a change notice only schedules a reading, it never reads inside the notifier.
     connect(m_source, &PowerSourceNotifier::changed, this, [this] { refresh(); }, Qt::QueuedConnection);
     if (m_source->start() == PowerSourceNotifier::Mechanism::None) {

@@ -26,10 +26,11 @@ class BatteryMonitor : public QObject {
 
 public:
     // `sysfsRoot` holds class/power_supply; `clock` dates the readings; `changePoll` is how
-    // often a tree without kernel notices (a simulated machine) is looked at for changes.
+    // often a tree without kernel notices (a simulated machine) is looked at for changes
+    // where the file system cannot tell when it changes; none: no power-source notices.
     explicit BatteryMonitor(QString sysfsRoot = PlatformEnvironment::sysfsRoot(),
                             const Clock& clock = Clock::system(),
-                            std::chrono::milliseconds changePoll = std::chrono::seconds(2),
+                            std::optional<std::chrono::milliseconds> changePoll = std::chrono::seconds(2),
                             QObject* parent = nullptr);
     ~BatteryMonitor() override;
 
@@ -55,7 +56,7 @@ public:
 private:
     QString m_root;
     const Clock& m_clock;
-    std::chrono::milliseconds m_changePoll;
+    std::optional<std::chrono::milliseconds> m_changePoll;
     std::optional<BatterySnapshot> m_current;
     QTimer* m_timer = nullptr;
     PowerSourceNotifier* m_source = nullptr;

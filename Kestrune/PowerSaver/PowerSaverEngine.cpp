@@ -46,6 +46,8 @@ constexpr double levelOneSampleDrainW = 4.0;
 constexpr double longestAccrualSeconds = 120;
 constexpr qint64 weekSeconds = 6 * 86400; // today and the six days before
 constexpr int summaryDays = 30;            // the ledger's days the summary reads
+// The lowest level at which processes may be throttled.
+constexpr int throttleMinTier = 2;
 
 const QString totalsInitializedKey = QStringLiteral("share.totalsInitialized");
 const QString totalMinutesKey = QStringLiteral("share.totalMinutes");
@@ -783,10 +785,14 @@ PowerSaverEngine::buildCandidates(int tier, const std::optional<AIStrategist::St
     const bool maximum = tier >= 3;
     const QStringList recommended = strategy ? strategy->throttleRecommended.value_or(QStringList()) : QStringList();
     QSet<QString> listed;
-    for (const ProcessEnergyTracker::Candidate& process :
-         m_tracker.throttleCandidates(exclusions, maximum ? 80 : 150, maximum ? 0.06 : 0.12, maximum ? 12 : 5)) {
+    // Throttling starts at level 2, and finding candidates may walk the process table: below
+    // it none is looked for.
+    const QList<ProcessEnergyTracker::Candidate> processes = tier >= throttleMinTier
+        ? m_tracker.throttleCandidates(exclusions, maximum ? 80 : 150, maximum ? 0.06 : 0.12, maximum ? 12 : 5)
+        : QList<ProcessEnergyTracker::Candidate>();
+    for (const ProcessEnergyTracker::Candidate& process : processes) {
         const QString key = PowerActionKeys::throttleKey(process.name);
-        add(key, 2, false, m_tracker.estimatedWatts(process.name, std::max(m_drainWatts, drainFloorW)),
+        add(key, throttleMinTier, false, m_tracker.estimatedWatts(process.name, std::max(m_drainWatts, drainFloorW)),
             recommended.contains(process.name) ? 0.5 : 0);
         listed.insert(key);
     }
@@ -794,7 +800,7 @@ PowerSaverEngine::buildCandidates(int tier, const std::optional<AIStrategist::St
     // is released only when the selection drops it.
     for (const QString& key : sorted(m_activeActionKeys))
         if (PowerActionKeys::isThrottleKey(key) && !listed.contains(key))
-            add(key, 2, false);
+            add(key, throttleMinTier, false);
     return candidates;
 }
 

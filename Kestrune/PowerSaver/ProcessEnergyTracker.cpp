@@ -138,6 +138,7 @@ void ProcessEnergyTracker::recordSample(const PowerMetricsReport& report)
     setLastSampleAt(m_clock.now());
     const QList<ProcessPowerSample> processes(report.processes.begin(), report.processes.end());
     setLatestProcesses(processes);
+    m_protectedTrees.reset();
 
     const double high = std::max(highShareOfTotal * totalImpact(processes), highImpactFloor);
     ImpactMap impacts = m_impactEMA;
@@ -201,7 +202,12 @@ QSet<qint64> ProcessEnergyTracker::protectedProcesses(const QDateTime& now) cons
         if (static_cast<double>(it.value().msecsTo(now)) / 1000.0 < recentActivationSeconds)
             applications << it.key();
     }
-    return Workspace::processTrees(applications);
+    std::sort(applications.begin(), applications.end());
+    // A process that started since the walk is in no sample before the next one, which walks
+    // again; an application that came or went changes the list.
+    if (!m_protectedTrees || m_protectedTrees->applications != applications)
+        m_protectedTrees = ProtectedTrees{applications, Workspace::processTrees(applications)};
+    return m_protectedTrees->processes;
 }
 
 bool ProcessEnergyTracker::isProtected(const QString& name, const QStringList& exclusions, const QDateTime& now) const

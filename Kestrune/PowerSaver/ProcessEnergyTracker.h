@@ -112,6 +112,8 @@ private:
     void setLastSampleAt(const QDateTime& at);
     void setFrontmostAppName(const QString& name);
     // The processes of the application in front and of those used recently that still run.
+    // Finding them walks the process table, so they are kept until the next sample or until
+    // the applications they belong to change.
     QSet<qint64> protectedProcesses(const QDateTime& now) const;
 
     UserDefaults& m_defaults;
@@ -126,6 +128,11 @@ private:
     QHash<qint64, QDateTime> m_recentPids;
     QSet<QString> m_previousHighNames;
     QSet<QString> m_consecutiveHighNames;
+    struct ProtectedTrees {
+        QList<qint64> applications; // sorted
+        QSet<qint64> processes;
+    };
+    mutable std::optional<ProtectedTrees> m_protectedTrees;
 };
 
 } // namespace kestrune

@@ -3,6 +3,7 @@
 #include "Platform/Sysfs/PowerSupplyTree.h"
 
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSocketNotifier>
 
 #include <linux/netlink.h>
@@ -29,13 +30,7 @@ PowerSourceNotifier::PowerSourceNotifier(QString sysfsRoot, std::chrono::millise
     , m_pollInterval(pollInterval)
 {
     m_pollTimer.setTimerType(Qt::CoarseTimer);
-    connect(&m_pollTimer, &QTimer::timeout, this, [this] {
-        const QString state = pollState();
-        if (state != m_lastState) {
-            m_lastState = state;
-            announce();
-        }
-    });
+    connect(&m_pollTimer, &QTimer::timeout, this, &PowerSourceNotifier::checkState);
 }
 
 PowerSourceNotifier::~PowerSourceNotifier()
@@ -50,7 +45,7 @@ PowerSourceNotifier::Mechanism PowerSourceNotifier::start()
     const bool realSysfs = QFileInfo(m_root).canonicalFilePath() == QLatin1String("/sys");
     if (realSysfs && openNetlink())
         m_mechanism = Mechanism::Netlink;
-    else
+    else if (realSysfs || !startWatching())
         startPolling();
     return m_mechanism;
 }
@@ -58,6 +53,8 @@ PowerSourceNotifier::Mechanism PowerSourceNotifier::start()
 void PowerSourceNotifier::stop()
 {
     closeNetlink();
+    delete m_watcher;
+    m_watcher = nullptr;
     m_pollTimer.stop();
     m_mechanism = Mechanism::None;
     m_announcePending = false;
@@ -139,11 +136,60 @@ bool PowerSourceNotifier::isPowerSupplyEvent(const QByteArray& datagram)
     return false;
 }
 
+bool PowerSourceNotifier::startWatching()
+{
+    m_watcher = new QFileSystemWatcher(this);
+    // The file is watched afresh at every change (checkState adds it again): one replaced by
+    // another (a rename over it, as the simulator writes) would otherwise keep the watch on
+    // the old file for as long as anybody holds that open.
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        m_watcher->removePath(path);
+        checkState();
+    });
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &PowerSourceNotifier::checkState);
+    if (!watchTree()) {
+        delete m_watcher;
+        m_watcher = nullptr;
+        return false;
+    }
+    m_mechanism = Mechanism::Watch;
+    m_lastState = pollState();
+    return true;
+}
+
+bool PowerSourceNotifier::watchTree()
+{
+    const PowerSupplyTree tree(m_root);
+    QStringList wanted{tree.classPath()};
+    for (const PowerSupplyTree::Supply& s : tree.supplies())
+        wanted << s.path + (s.type == QLatin1String("Battery") ? QStringLiteral("/status") : QStringLiteral("/online"));
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    QStringList missing;
+    for (const QString& path : wanted)
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            missing << path;
+    const QStringList failed = missing.isEmpty() ? QStringList() : m_watcher->addPaths(missing);
+    return m_watcher->directories().contains(tree.classPath()) && !failed.contains(tree.classPath());
+}
+
 void PowerSourceNotifier::startPolling()
 {
     m_mechanism = Mechanism::Poll;
     m_lastState = pollState();
     m_pollTimer.start(m_pollInterval);
+}
+
+void PowerSourceNotifier::checkState()
+{
+    // A supply that came, or a file replaced, is watched before its state is read, so that
+    // no change between the two goes unseen.
+    if (m_watcher)
+        watchTree();
+    const QString state = pollState();
+    if (state != m_lastState) {
+        m_lastState = state;
+        announce();
+    }
 }
 
 // What a plug or a charging change alters: the supplies present, each adapter's `online`

@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+class QFileSystemWatcher;
 class QSocketNotifier;
 
 namespace kestrune {
@@ -14,13 +15,15 @@ namespace kestrune {
 // Tells when a power source changed: an adapter plugged in or out, the battery starting or
 // stopping to charge. On the real /sys the kernel announces it (uevents of the power_supply
 // subsystem over netlink); a simulated tree in a folder has no kernel behind it, so there the
-// notifier looks at the adapters' `online` and the batteries' `status` every poll interval.
-// The netlink socket also falls back to polling when it cannot be opened or fails.
+// notifier has the file system tell it (inotify) when an adapter's `online` or a battery's
+// `status` is written or replaced, or a supply comes or goes, and wakes for nothing else.
+// Where neither can be had (no netlink socket, no inotify), it looks at those files every
+// poll interval.
 class PowerSourceNotifier : public QObject {
     Q_OBJECT
 
 public:
-    enum class Mechanism { None, Netlink, Poll };
+    enum class Mechanism { None, Netlink, Watch, Poll };
 
     explicit PowerSourceNotifier(QString sysfsRoot,
                                  std::chrono::milliseconds pollInterval = std::chrono::seconds(2),
@@ -44,7 +47,13 @@ private:
     bool openNetlink();
     void closeNetlink();
     void readNetlink();
+    bool startWatching();
+    // Watches the supplies' folder and the files that tell their state, those replaced since
+    // they were watched included; false when the folder cannot be watched.
+    bool watchTree();
     void startPolling();
+    // Announces a change when the state differs from the one last seen.
+    void checkState();
     QString pollState() const;
     void announce();
 
@@ -53,6 +62,7 @@ private:
     Mechanism m_mechanism = Mechanism::None;
     int m_socket = -1;
     QSocketNotifier* m_socketNotifier = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_pollTimer;
     QString m_lastState;
     bool m_announcePending = false;

@@ -1,6 +1,8 @@
 // The power saver's battery tick after a month of savings, without the daemon round trips a
-// tick may add (a quiet one, and a steady one at the maximum level with four actions in force
-// over 200 processes), and one low-power-mode apply against the fake daemon.
+// tick may add (a quiet one, a steady one at the maximum level with four actions in force over
+// 200 processes, and one at the lowest level while a heavy process runs), and one
+// low-power-mode apply against the fake daemon. A window is in front throughout, this
+// process's: protecting an application's processes walks the process table.
 
 #include "Foundation/UserDefaults.h"
 #include "Kestrune/Helper/HelperClient.h"
@@ -21,6 +23,7 @@
 #include "tests/support/PrivateBus.h"
 #include "tools/kestrune-sim/SimTree.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -41,7 +44,7 @@ struct Machine {
     ChargingSettings settings{defaults};
     test::FakeServiceManagement services{ServiceManagement::Status::Enabled};
     HelperClient client{bus.connect(QStringLiteral("app")), services, defaults};
-    FakeWorkspace workspace;
+    FakeWorkspace workspace{RunningApplication{QStringLiteral("Bench"), QString(), QCoreApplication::applicationPid()}};
     ProcessEnergyTracker tracker{defaults, workspace, clock};
     bool treeMade = SimTree::create(root, SimTree::Options());
     DisplayControl display{root, std::make_shared<SysfsBacklightWriter>(root)};
@@ -76,6 +79,18 @@ struct Machine {
         clock.advance(30);
         QCoro::waitFor(engine.evaluate(reading(), clock.now()));
     }
+    // Connected, with a heavy process in the last two samples and no sample due for a year.
+    void heavyProcessRuns()
+    {
+        QCoro::waitFor(client.tryConnectAndProbe());
+        PowerMetricsReport report{clock.now(), 2, {}};
+        report.processes.push_back({100, QStringLiteral("heavy"), 5000, 0});
+        for (int i = 1; i < 200; ++i)
+            report.processes.push_back({100 + i, QStringLiteral("process%1").arg(i), 10, 0});
+        tracker.recordSample(report);
+        tracker.recordSample(report);
+        access.lastSampleAt() = clock.now().addYears(1);
+    }
 };
 
 // Level 1 without the daemon: the keyboard backlight off in force and one ledger accrual.
@@ -93,17 +108,10 @@ BENCHMARK(BM_QuietBatteryTick)->Unit(benchmark::kMicrosecond);
 void BM_SteadyMaximumTick(benchmark::State& state)
 {
     Machine machine;
-    QCoro::waitFor(machine.client.tryConnectAndProbe());
-    PowerMetricsReport report{machine.clock.now(), 2, {}};
-    report.processes.push_back({100, QStringLiteral("heavy"), 5000, 0});
-    for (int i = 1; i < 200; ++i)
-        report.processes.push_back({100 + i, QStringLiteral("process%1").arg(i), 10, 0});
-    machine.tracker.recordSample(report);
-    machine.tracker.recordSample(report);
+    machine.heavyProcessRuns();
     machine.display.applyBrightnessCap(0.5f);
     machine.access.setThrottled({{100, QStringLiteral("heavy")}});
     machine.access.setActive({"lpm", "kbOff", "dim50", "throttle:heavy"}, machine.clock.now().addDays(-1));
-    machine.access.lastSampleAt() = machine.clock.now().addYears(1);
     machine.engine.setBoostUntilAC(true);
     machine.tick();
     machine.daemon.clearCalls();
@@ -113,6 +121,25 @@ void BM_SteadyMaximumTick(benchmark::State& state)
         state.SkipWithError("the tick was not steady");
 }
 BENCHMARK(BM_SteadyMaximumTick)->Unit(benchmark::kMicrosecond);
+
+// Level 1 with low power mode and the keyboard off in force while a heavy process runs: no
+// process may be throttled at this level.
+void BM_LevelOneTickWithAHeavyProcess(benchmark::State& state)
+{
+    Machine machine;
+    machine.heavyProcessRuns();
+    machine.settings.setPowerLevelAuto(false);
+    machine.settings.setManualPowerLevel(1);
+    machine.tick();
+    machine.tick();
+    machine.daemon.clearCalls();
+    for (auto _ : state)
+        machine.tick();
+    if (!machine.daemon.calls().isEmpty() || machine.engine.level() != 1
+        || machine.engine.activeActionKeys() != ActionKeySet{"lpm", "kbOff"})
+        state.SkipWithError("the tick was not steady");
+}
+BENCHMARK(BM_LevelOneTickWithAHeavyProcess)->Unit(benchmark::kMicrosecond);
 
 // One apply of low power mode: the daemon's round trip and the bookkeeping after it.
 void BM_ApplyLowPowerMode(benchmark::State& state)

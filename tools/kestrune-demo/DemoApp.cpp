@@ -190,7 +190,7 @@ bool DemoApp::launch(QString* error)
     context.updater.feedUrl = m_options.updateFeed;
     // Readings only when asked for (readAfter), as a test wants them.
     context.monitorIntervalSeconds = 3600;
-    context.powerSourcePoll = std::chrono::hours(1);
+    context.powerSourcePoll = std::nullopt;
     context.helper.registerWait = context.helper.reregisterWait = std::chrono::milliseconds(10);
     context.helper.versionTimeout = context.helper.callTimeout = context.helper.powerMetricsTimeout
         = std::chrono::milliseconds(2000);

@@ -51,11 +51,12 @@ std::unique_ptr<AppState> launch(ScreenMachine& machine, bool installed)
     context.services = std::make_shared<BusServiceManagement>(context.helperBus, services);
     // Readings only when the screens ask for them.
     context.monitorIntervalSeconds = 3600;
-    context.powerSourcePoll = std::chrono::hours(1);
+    context.powerSourcePoll = std::nullopt;
     return std::make_unique<AppState>(std::move(context));
 }
 
-// The tray icon as panels show it: on a dark and on a light panel, at the sizes trays ask for.
+// The tray icon as panels show it, drawn as a tray asks for it: on a dark and on a light
+// panel, at the sizes trays ask for.
 QByteArray labelPicture(const MenuBarLabel& label)
 {
     const qreal ratio = 2.0;
@@ -72,7 +73,7 @@ QByteArray labelPicture(const MenuBarLabel& label)
         int x = spacing;
         for (const int side : sides) {
             const int y = row * rowHeight + (rowHeight - side) / 2;
-            painter.drawPixmap(x, y, MenuBarLabel::draw(label.symbolName(), label.text(), side, ratio));
+            painter.drawPixmap(x, y, label.icon().pixmap(QSize(side, side), ratio));
             x += side + spacing;
         }
     }

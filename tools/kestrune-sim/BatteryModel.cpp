@@ -161,9 +161,12 @@ bool BatteryModel::step(double seconds, QString* error)
     const double volts = designVolts + 0.9 * capacity / 100.0;
 
     const auto micro = [](double value) { return QString::number(std::llround(value * 1e6)); };
+    // The status is replaced only when it changes: what watches the tree for plugging and
+    // charging wakes then, as on a laptop whose kernel announces such changes.
     bool ok = replace(path + u'/' + nowName, QString::number(std::llround(nowWh / unitWh)), error)
         && replace(path + QStringLiteral("/capacity"), QString::number(capacity), error)
-        && replace(path + QStringLiteral("/status"), status, error)
+        && (status == PowerSupplyTree::read(path, QStringLiteral("status"))
+            || replace(path + QStringLiteral("/status"), status, error))
         && replace(path + QStringLiteral("/voltage_now"), micro(volts), error);
     if (ok && energyUnits)
         ok = replace(path + QStringLiteral("/power_now"), micro(watts), error);

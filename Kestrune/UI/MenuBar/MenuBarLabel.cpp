@@ -4,6 +4,7 @@
 #include "Kestrune/App/AppState.h"
 #include "Kestrune/Charging/ChargeController.h"
 #include "Kestrune/Storage/ChargingSettings.h"
+#include "Kestrune/UI/MenuBar/LabelIconEngine.h"
 #include "Platform/Symbols/SymbolIcon.h"
 
 #include <QFont>
@@ -131,16 +132,8 @@ void MenuBarLabel::refresh()
         return;
     m_symbol = symbol;
     m_text = text;
+    m_icon = QIcon(new LabelIconEngine(m_symbol, m_text));
     emit changed();
-}
-
-QIcon MenuBarLabel::icon() const
-{
-    QIcon icon;
-    for (const int side : iconSides)
-        for (const qreal ratio : {1.0, 2.0})
-            icon.addPixmap(draw(m_symbol, m_text, side, ratio));
-    return icon;
 }
 
 QPixmap MenuBarLabel::draw(const QString& symbol, const QString& text, int side, qreal devicePixelRatio)

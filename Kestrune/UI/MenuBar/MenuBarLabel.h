@@ -25,9 +25,6 @@ class MenuBarLabel : public QObject {
     Q_OBJECT
 
 public:
-    // The sizes trays ask for, in logical pixels; each is also drawn at twice the density.
-    static constexpr int iconSides[] = {16, 22, 24, 32, 48};
-
     MenuBarLabel(AppState& state, OpenWindow openWindow, QObject* parent = nullptr);
 
     // The symbol for a reading: on external power the state of charging decides (a forced
@@ -38,8 +35,9 @@ public:
     QString text() const { return m_text; }
     QString toolTip() const;
 
-    // The tray's icon: the symbol and the text in every size of iconSides.
-    QIcon icon() const;
+    // The tray's icon: the symbol and the text, drawn at the size a tray asks for when it
+    // asks. The same icon until the symbol or the text changes.
+    QIcon icon() const { return m_icon; }
     // One square of `side` logical pixels at `devicePixelRatio`. Light strokes in a dark rim,
     // so that the item reads on light and dark panels alike.
     static QPixmap draw(const QString& symbol, const QString& text, int side, qreal devicePixelRatio = 1.0);
@@ -67,6 +65,7 @@ private:
     bool m_appeared = false;
     QString m_symbol;
     QString m_text;
+    QIcon m_icon;
 };
 
 } // namespace kestrune

@@ -32,7 +32,7 @@ public:
         int modelTickMs = 1000;
         int capacityPercent = 70; // on AC
         double monitorIntervalSeconds = 30;
-        std::chrono::milliseconds powerSourcePoll{2000};
+        std::optional<std::chrono::milliseconds> powerSourcePoll{std::chrono::seconds(2)};
         QVariantMap defaults; // what the application finds stored at launch
     };
 

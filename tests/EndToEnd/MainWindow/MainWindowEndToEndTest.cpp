@@ -41,7 +41,7 @@ TEST(MainWindowEndToEnd, TheRulesHoldTheChargeAndTheResetDoesNotLeaveItCharging)
     // Readings only at start: every evaluation below is one the window or the test asked for.
     SimulatedApp laptop({ .capacityPercent = 85,
         .monitorIntervalSeconds = 3600,
-        .powerSourcePoll = 1h,
+        .powerSourcePoll = std::nullopt,
         .defaults = { { "chargeLimit", 95 }, { "autopilotEnabled", false } } });
     ASSERT_TRUE(laptop.setUp());
     AppState& app = laptop.launch();

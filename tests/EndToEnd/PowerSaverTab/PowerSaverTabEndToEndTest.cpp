@@ -31,7 +31,7 @@ TEST(PowerSaverTabEndToEnd, ReleasingFromTheTabGivesTheProcessItsPriorityBack)
     // Readings only at start, so that no evaluation on the adapter undoes the throttle.
     SimulatedApp::Options options;
     options.monitorIntervalSeconds = 3600;
-    options.powerSourcePoll = std::chrono::hours(1);
+    options.powerSourcePoll = std::nullopt;
     SimulatedApp app(options);
     ASSERT_TRUE(app.setUp());
     AppState& state = app.launch();

@@ -64,7 +64,7 @@ protected:
         context.calendar = LocalCalendar(QTimeZone::utc());
         context.services = services;
         context.monitorIntervalSeconds = 3600;
-        context.powerSourcePoll = std::chrono::hours(1);
+        context.powerSourcePoll = std::nullopt;
         context.helper.registerWait = context.helper.reregisterWait = std::chrono::milliseconds(10);
         context.helper.powerMetricsTimeout = std::chrono::milliseconds(500);
         context.backend.healthTimeout = context.backend.registrationTimeout = context.backend.syncTimeout

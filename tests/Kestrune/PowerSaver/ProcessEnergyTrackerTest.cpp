@@ -150,9 +150,10 @@ TEST_F(ProcessEnergyTrackerTest, EstimatedWattsShareTheDrainByImpact)
 
 TEST_F(ProcessEnergyTrackerTest, AnApplicationsChildProcessesAreProtectedWhateverTheirNames)
 {
-    // Two applications, each a process with helpers of its own, and of their helpers.
+    // Two applications, each a process with helpers of its own, and of their helpers; a line
+    // on its input makes one start one more helper.
     const auto launch = [](QProcess& application) {
-        application.start("sh", {"-c", "sleep 60 & sh -c 'sleep 60; :' & wait"});
+        application.start("sh", {"-c", "sleep 60 & sh -c 'sleep 60; :' & read line; sleep 60 & wait"});
         EXPECT_TRUE(application.waitForStarted());
         EXPECT_TRUE(test::waitUntil([&] { return Workspace::processTrees({application.processId()}).size() == 4; }));
     };
@@ -168,10 +169,9 @@ TEST_F(ProcessEnergyTrackerTest, AnApplicationsChildProcessesAreProtectedWhateve
     const QList<qint64> browserHelpers = helpersOf(browser), editorHelpers = helpersOf(editor);
     ASSERT_EQ(browserHelpers.size(), 3);
 
-    workspace.setFrontmost(RunningApplication{"Firefox", "/usr/lib/firefox/firefox", browser.processId()});
+    const RunningApplication firefox{"Firefox", "/usr/lib/firefox/firefox", browser.processId()};
+    workspace.setFrontmost(firefox);
     auto tracker = makeTracker();
-    tracker->noteActivated(RunningApplication{"Code", "/usr/share/code/code", editor.processId()});
-    tracker->noteActivated(RunningApplication{"Firefox", "/usr/lib/firefox/firefox", browser.processId()});
 
     // Helpers named after nothing the user sees; a process that belongs to neither.
     const qint64 stranger = QCoreApplication::applicationPid();
@@ -180,6 +180,25 @@ TEST_F(ProcessEnergyTrackerTest, AnApplicationsChildProcessesAreProtectedWhateve
                                 {stranger, "indexer", 500}});
     tracker->recordSample(sample);
     tracker->recordSample(sample);
+    EXPECT_EQ(tracker->throttleCandidates({}, 0, 0, 10),
+              (QList<Candidate>{{editorHelpers[0], "electron", 600}, {stranger, "indexer", 500}}));
+
+    // The editor used, its processes are protected at once, not from the next sample on.
+    tracker->noteActivated(RunningApplication{"Code", "/usr/share/code/code", editor.processId()});
+    tracker->noteActivated(firefox);
+    EXPECT_EQ(tracker->throttleCandidates({}, 0, 0, 10), QList<Candidate>{(Candidate{stranger, "indexer", 500})});
+
+    // A helper started after the processes were looked at is protected as soon as a sample
+    // lists it.
+    browser.write("\n");
+    ASSERT_TRUE(test::waitUntil([&] { return helpersOf(browser).size() == 4; }));
+    QList<qint64> started = helpersOf(browser);
+    for (const qint64 pid : browserHelpers)
+        started.removeOne(pid);
+    PowerMetricsReport later = sample;
+    later.processes.insert(later.processes.begin() + 3, ProcessPowerSample{started[0], "GPU Process", 650, 0});
+    tracker->recordSample(later);
+    tracker->recordSample(later);
     EXPECT_EQ(tracker->throttleCandidates({}, 0, 0, 10), QList<Candidate>{(Candidate{stranger, "indexer", 500})});
 
     // The editor counts as recently used for 300 s; the browser stays in front.

@@ -5,10 +5,13 @@
 #include "tools/kestrune-sim/SimTree.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace kestrune;
 using namespace kestrune::test;
@@ -58,9 +61,17 @@ TEST_F(BatteryModelTest, ChargesOnMainsUpToTheEndThresholdAndHoldsThere)
     EXPECT_EQ(number("capacity"), 80);
     EXPECT_EQ(read("status"), "Not charging");
     const qint64 held = number("energy_now");
+    // The status stays the same file while it says the same: what watches it for plugging and
+    // charging wakes for nothing else.
+    const auto statusFile = [&] {
+        struct stat status {};
+        return ::stat(QFile::encodeName(battery() + "/status").constData(), &status) == 0 ? status.st_ino : 0;
+    };
+    const ino_t holding = statusFile();
     step(600);
     EXPECT_EQ(number("energy_now"), held);
     EXPECT_EQ(number("power_now"), 0);
+    EXPECT_EQ(statusFile(), holding);
 }
 
 TEST_F(BatteryModelTest, InhibitHoldsForcedDischargeAndBatteryPowerDrain)

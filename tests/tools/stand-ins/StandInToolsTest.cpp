@@ -1,4 +1,6 @@
 #include "KestruneHelper/PowerMetricsSampler.h"
+#include "tests/support/BusyProcess.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tools/kestrune-sim/SimTree.h"
@@ -132,10 +134,12 @@ TEST_F(StandInToolsTest, MdutilAndTmutilResumeOnlyWhatTheyPaused)
 
 TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaemonReads)
 {
+    // A name with the characters XML reserves, which the kernel cuts inside its last one.
     QProcess busy;
-    busy.start("sh", {"-c", "while :; do :; done"});
+    busy.start(BusyProcess::program(), {QStringLiteral("<&>aテスト中"), "1"});
     ASSERT_TRUE(busy.waitForStarted());
     const qint64 busyPid = busy.processId();
+    ASSERT_TRUE(waitUntil([&] { return readTrimmed(QStringLiteral("/proc/%1/comm").arg(busyPid)).startsWith("<&>a"); }));
     const ToolRun sample = run("powermetrics", PowerMetricsSampler::arguments(1).replaceInStrings("1000", "400"));
     busy.kill();
     busy.waitForFinished();
@@ -145,13 +149,20 @@ TEST_F(StandInToolsTest, PowermetricsReportsABusyProcessInThePropertyListTheDaem
     const auto found = std::find_if(processes.begin(), processes.end(),
                                     [&](const ProcessPowerSample& p) { return p.pid == busyPid; });
     ASSERT_NE(found, processes.end());
-    EXPECT_EQ(found->name, "sh");
+    EXPECT_EQ(found->name, QStringLiteral("<&>aテスト\uFFFD\uFFFD")) << "one U+FFFD for each byte left of the cut character";
     // How much of a core the loop gets depends on the machine's load; one thread never gets
     // more than one core (the tick count allows for a tick of rounding either way).
     EXPECT_GT(found->cpuMsPerS, 0);
     EXPECT_LE(found->cpuMsPerS, 1000 + 2 * 10 / 0.4);
     EXPECT_NEAR(found->energyImpact, found->cpuMsPerS / 10, 1e-9);
     EXPECT_TRUE(sample.out.contains("<string>ALL_TASKS</string>"));
+
+    // A sample that cannot be written whole is a failure.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(buildDir() + "/tools/powermetrics/powermetrics", PowerMetricsSampler::arguments(1).replaceInStrings("1000", "1"));
+    ASSERT_TRUE(full.waitForFinished(20'000));
+    EXPECT_EQ(full.exitCode(), 1);
 
     EXPECT_EQ(run("powermetrics", {"--samplers", "cpu_power", "-i", "100", "-n", "1", "-f", "plist"}).status, 64);
     EXPECT_EQ(run("powermetrics", {"--samplers", "tasks", "-i", "100", "-n", "3", "-f", "plist"}).status, 64);

@@ -3,7 +3,9 @@
 #include "Kestrune/UI/MenuBar/MenuBarLabel.h"
 #include "tests/Kestrune/App/AppStateFixture.h"
 
+#include <QIcon>
 #include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 
 namespace kestrune::test {
@@ -76,10 +78,32 @@ TEST_F(MenuBarLabelTest, DrawsTheReadingAndOpensRequestedWindowsOnce)
     EXPECT_EQ(label.toolTip(), "70%");
     EXPECT_EQ(label.symbolName(), "battery.100percent.bolt");
     EXPECT_GE(redrawn.size(), 1);
+
+    // The icon is drawn at the size asked for, once: asked again, it gives the same picture.
+    const QIcon icon = label.icon();
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{22, 22}, {44, 44}}));
+    const QPixmap picture = icon.pixmap(QSize(24, 24), 2.0);
+    EXPECT_EQ(picture.size(), QSize(48, 48));
+    EXPECT_EQ(picture.toImage(), MenuBarLabel::draw("battery.100percent.bolt", "70%", 24, 2.0).toImage());
+    EXPECT_EQ(icon.pixmap(QSize(24, 24), 2.0).cacheKey(), picture.cacheKey());
+    QImage painted(QSize(40, 30), QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    QPainter painter(&painted);
+    icon.paint(&painter, painted.rect());
+    painter.end();
+    EXPECT_EQ(painted.copy(5, 0, 30, 30), MenuBarLabel::draw("battery.100percent.bolt", "70%", 30).toImage())
+        << "centred, at the height it is given";
+
+    // A reading that changes neither the symbol nor the text leaves the icon as it is.
     const qsizetype before = redrawn.size();
+    app.monitor().refresh();
+    spin(20);
+    EXPECT_EQ(redrawn.size(), before);
+    EXPECT_EQ(label.icon().cacheKey(), icon.cacheKey());
     app.settings().setShowPercentInMenuBar(false);
     EXPECT_EQ(label.text(), QString());
     EXPECT_EQ(redrawn.size(), before + 1);
+    EXPECT_NE(label.icon().cacheKey(), icon.cacheKey());
 
     // Requests made together open the window once; onboarding done, it is the main window.
     app.completeOnboarding();
@@ -98,7 +122,8 @@ TEST_F(MenuBarLabelTest, DrawsTheReadingAndOpensRequestedWindowsOnce)
 
 TEST(MenuBarLabelDrawing, TheFigureSharesTheSquareAtEverySize)
 {
-    for (const int side : MenuBarLabel::iconSides) {
+    // The sizes trays ask for.
+    for (const int side : {16, 22, 24, 32, 48}) {
         for (const qreal ratio : {1.0, 2.0}) {
             const QImage alone = MenuBarLabel::draw("powerplug.fill", QString(), side, ratio).toImage();
             const QImage withText = MenuBarLabel::draw("powerplug.fill", "80%", side, ratio).toImage();
