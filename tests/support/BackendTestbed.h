@@ -25,7 +25,9 @@ namespace kestrune::test {
 // time-outs and a machine description that reads nothing of the real machine.
 class BackendTestbed {
 public:
-    static constexpr std::chrono::milliseconds timeout { 400 };
+    // Short, so that a held answer ends soon; long enough for a full batch of records or a
+    // megabyte's answer to go through on a loaded machine under the sanitizers.
+    static constexpr std::chrono::milliseconds timeout { 2000 };
 
     explicit BackendTestbed(FakeBackend::Options options = FakeBackend::Options {})
         : m_ownServer(std::make_unique<FakeBackend>(options))

@@ -161,17 +161,19 @@ bool BatteryModel::step(double seconds, QString* error)
     const double volts = designVolts + 0.9 * capacity / 100.0;
 
     const auto micro = [](double value) { return QString::number(std::llround(value * 1e6)); };
-    // The status is replaced only when it changes: what watches the tree for plugging and
-    // charging wakes then, as on a laptop whose kernel announces such changes.
     bool ok = replace(path + u'/' + nowName, QString::number(std::llround(nowWh / unitWh)), error)
         && replace(path + QStringLiteral("/capacity"), QString::number(capacity), error)
-        && (status == PowerSupplyTree::read(path, QStringLiteral("status"))
-            || replace(path + QStringLiteral("/status"), status, error))
         && replace(path + QStringLiteral("/voltage_now"), micro(volts), error);
     if (ok && energyUnits)
         ok = replace(path + QStringLiteral("/power_now"), micro(watts), error);
     else if (ok)
         ok = replace(path + QStringLiteral("/current_now"), micro(watts / volts), error);
+    // The status is replaced only when it changes, and last: what watches the tree for plugging
+    // and charging wakes then and reads the values that go with it, as on a laptop whose kernel
+    // announces a change once it has taken its readings.
+    ok = ok
+        && (status == PowerSupplyTree::read(path, QStringLiteral("status"))
+            || replace(path + QStringLiteral("/status"), status, error));
 
     // The kernel always shows the list with the active mode in brackets; a plain file that was
     // just written holds only the bare mode. It is rewritten only if nobody changed it meanwhile.
