@@ -209,7 +209,8 @@ TEST_F(AIStrategistTest, OneModelCallAtATimeAndReportsAsTheyCome)
     EXPECT_EQ(calls("/v1/ai/diagnose"), 0);
     EXPECT_EQ(strategist->lastSessionReportAt(), reportAt) << "nothing was received";
     await(std::move(held));
-    EXPECT_GE(elapsed.elapsed(), test::BackendTestbed::timeout.count());
+    // A time-out of two seconds or more runs on a coarse timer, which may fire 5 % early.
+    EXPECT_GE(elapsed.elapsed(), test::BackendTestbed::timeout.count() * 9 / 10);
     EXPECT_LT(elapsed.elapsed(), test::BackendTestbed::timeout.count() + 1500);
     EXPECT_FALSE(strategist->isCalling());
     EXPECT_EQ(error(), "戦略更新エラー: オフライン(サーバーに到達できません)");
