@@ -6,6 +6,7 @@
 #include "tests/support/SimProgram.h"
 #include "tools/kestrune-sim/BatteryModel.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QPointer>
 #include <QScopeGuard>
@@ -81,7 +82,8 @@ void SimulatedLaptop::start(const Options& options)
     m_running = true;
     ASSERT_TRUE(model.start(SimProgram::path(),
         { QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QStringLiteral("50"),
-            QStringLiteral("--speed"), QString::number(speed) }));
+            QStringLiteral("--speed"), QString::number(speed), QStringLiteral("--processes-of"),
+            QString::number(QCoreApplication::applicationPid()) }));
 }
 
 void SimulatedLaptop::stop()
@@ -105,7 +107,10 @@ bool SimulatedLaptop::sim(const QString& command, const QStringList& arguments) 
 
 double SimulatedLaptop::modelDraw() const
 {
-    return BatteryModel(root).drawWatts();
+    // This test's processes only, as the running model counts them.
+    BatteryModel model(root);
+    model.setThrottledCounter([] { return BatteryModel::countBackgroundProcesses(QCoreApplication::applicationPid()); });
+    return model.drawWatts();
 }
 
 std::string SimulatedLaptop::actionLog() const

@@ -65,26 +65,38 @@ BatteryModel::BatteryModel(QString root)
 {
 }
 
-int BatteryModel::countBackgroundProcesses()
+int BatteryModel::countBackgroundProcesses(std::optional<qint64> ancestor)
 {
     constexpr qulonglong kernelThread = 0x00200000; // PF_KTHREAD
+    // The fields after the name in parentheses, which may hold anything: state, parent, ...
+    const auto statOf = [](qint64 pid) {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            return QList<QByteArray>();
+        const QByteArray stat = file.readAll();
+        return stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+    };
+    const auto descends = [&](qint64 pid) {
+        for (int depth = 0; pid > 1 && depth < 64; ++depth) {
+            if (pid == *ancestor)
+                return true;
+            const QList<QByteArray> fields = statOf(pid);
+            pid = fields.size() > 1 ? fields.at(1).toLongLong() : 0;
+        }
+        return false;
+    };
     int count = 0;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
         bool numeric = false;
-        entry.toInt(&numeric);
+        const qint64 pid = entry.toLongLong(&numeric);
         if (!numeric)
             continue;
-        QFile file(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray stat = file.readAll();
-        // The name in parentheses may hold anything; the fields start after the last ')'.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 1).simplified().split(' ');
+        const QList<QByteArray> fields = statOf(pid);
         if (fields.size() < 17)
             continue;
         const qulonglong flags = fields.at(6).toULongLong();
-        if (!(flags & kernelThread) && fields.at(16).toInt() == 19)
+        if (!(flags & kernelThread) && fields.at(16).toInt() == 19 && (!ancestor || descends(pid)))
             ++count;
     }
     return count;

@@ -36,9 +36,11 @@ public:
     // What the machine draws from its power source now, in W.
     double drawWatts() const;
 
-    // Counts the processes at background priority; the default looks at /proc.
+    // Counts the processes at background priority; the default looks at every process in /proc.
     void setThrottledCounter(std::function<int()> counter) { m_throttledCounter = std::move(counter); }
-    static int countBackgroundProcesses();
+    // With `ancestor`, only its descendants count: the machine of a test that runs beside
+    // others whose processes are not its own.
+    static int countBackgroundProcesses(std::optional<qint64> ancestor = std::nullopt);
 
     // The commands that steer a running model from outside.
     static bool setAdapterOnline(const QString& root, bool online, QString* error = nullptr);
@@ -48,7 +50,7 @@ private:
     QString m_root;
     // The modes charge_behaviour listed when last seen in the kernel's bracketed form.
     QStringList m_modes;
-    std::function<int()> m_throttledCounter = &BatteryModel::countBackgroundProcesses;
+    std::function<int()> m_throttledCounter = [] { return countBackgroundProcesses(); };
 };
 
 } // namespace kestrune

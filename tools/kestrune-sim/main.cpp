@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <optional>
 
 using namespace kestrune;
 
@@ -20,7 +21,7 @@ const char* const usageText =
     "  tree DIR [--capacity N] [--charge-units] [--unplugged] [--no-charge-behaviour]\n"
     "           [--no-end-threshold]\n"
     "      lays out the sysfs tree of a laptop under DIR.\n"
-    "  run DIR [--tick-ms MS] [--speed X] [--ticks N]\n"
+    "  run DIR [--tick-ms MS] [--speed X] [--ticks N] [--processes-of PID]\n"
     "      runs the battery model on the tree until stopped: every MS milliseconds (default\n"
     "      1000) the charge moves by X seconds' worth (default 1, so real time) per second\n"
     "      of the tick. It charges at 30 W below 80 %, tapering to 6 W at 100 %, while the\n"
@@ -29,8 +30,9 @@ const char* const usageText =
     "      under force-discharge. The draw is the load, times 0.8 in low power mode\n"
     "      (firmware/acpi/platform_profile \"low-power\"), plus up to 3 W for the display and\n"
     "      0.5 W for the keyboard backlight by brightness, less 0.3 W per process at\n"
-    "      background priority (at most 1.5 W). --ticks N stops after N ticks. Example: from\n"
-    "      70 % to 80 % in about a second: --tick-ms 50 --speed 600.\n"
+    "      background priority (at most 1.5 W). --ticks N stops after N ticks. With\n"
+    "      --processes-of PID only the descendants of PID count as the machine's processes.\n"
+    "      Example: from 70 % to 80 % in about a second: --tick-ms 50 --speed 600.\n"
     "  plug DIR | unplug DIR\n"
     "      puts the adapter online or offline.\n"
     "  load DIR WATTS\n"
@@ -52,7 +54,9 @@ int runModel(const QStringList& arguments)
     const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("simulated seconds per real second"),
                                    QStringLiteral("X"), QStringLiteral("1"));
     const QCommandLineOption ticks(QStringLiteral("ticks"), QStringLiteral("stop after N steps"), QStringLiteral("N"));
-    parser.addOptions({tickMs, speed, ticks});
+    const QCommandLineOption processesOf(QStringLiteral("processes-of"),
+                                         QStringLiteral("count only this process's descendants"), QStringLiteral("PID"));
+    parser.addOptions({tickMs, speed, ticks, processesOf});
     if (!parser.parse(arguments) || parser.positionalArguments().size() != 2)
         return usage();
 
@@ -77,7 +81,18 @@ int runModel(const QStringList& arguments)
         }
     }
 
+    std::optional<qint64> ancestor;
+    if (parser.isSet(processesOf)) {
+        ancestor = parser.value(processesOf).toLongLong(&ok);
+        if (!ok || *ancestor < 1) {
+            err << "kestrune-sim: --processes-of must be a process id\n";
+            return 2;
+        }
+    }
+
     BatteryModel model(parser.positionalArguments().at(1));
+    if (ancestor)
+        model.setThrottledCounter([ancestor] { return BatteryModel::countBackgroundProcesses(ancestor); });
     const double secondsPerTick = interval / 1000.0 * factor;
     QString error;
     if (!model.step(0, &error)) {

@@ -60,7 +60,8 @@ public:
             defaults.set(it.key(), it.value());
         return model.start(SimProgram::path(),
             {QStringLiteral("run"), root, QStringLiteral("--tick-ms"), QString::number(m_options.modelTickMs),
-                QStringLiteral("--speed"), QString::number(m_options.speed)});
+                QStringLiteral("--speed"), QString::number(m_options.speed), QStringLiteral("--processes-of"),
+                QString::number(QCoreApplication::applicationPid())});
     }
 
     // The application as the program builds it; not started yet.

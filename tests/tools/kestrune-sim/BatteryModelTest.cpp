@@ -4,6 +4,7 @@
 #include "tools/kestrune-sim/BatteryModel.h"
 #include "tools/kestrune-sim/SimTree.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace kestrune;
@@ -193,5 +195,24 @@ TEST(KestruneSimProgram, FastForwardsFromSeventyToEightyPercentInAboutASecond)
 
     EXPECT_EQ(runSim({"load", root.path(), "lots"}), 2);
     EXPECT_EQ(runSim({"run", root.path(), "--speed", "0"}), 2);
+    EXPECT_EQ(runSim({"run", root.path(), "--processes-of", "me"}), 2);
     EXPECT_EQ(runSim({"run", root.path(), "--ticks", "2", "--tick-ms", "1"}), 0);
+}
+
+TEST(KestruneSimProgram, AMachineOfItsOwnCountsOnlyItsOwnProcessesAtBackgroundPriority)
+{
+    QProcess background, other;
+    background.start("sleep", {"30"});
+    other.start("sleep", {"30"});
+    ASSERT_TRUE(background.waitForStarted() && other.waitForStarted());
+    ASSERT_EQ(setpriority(PRIO_PROCESS, id_t(background.processId()), 19), 0);
+    const qint64 self = QCoreApplication::applicationPid();
+    EXPECT_EQ(BatteryModel::countBackgroundProcesses(self), 1);
+    EXPECT_EQ(BatteryModel::countBackgroundProcesses(background.processId()), 1);
+    EXPECT_EQ(BatteryModel::countBackgroundProcesses(other.processId()), 0);
+    EXPECT_GE(BatteryModel::countBackgroundProcesses(), 1) << "every process of the machine";
+    background.kill();
+    other.kill();
+    background.waitForFinished();
+    other.waitForFinished();
 }
