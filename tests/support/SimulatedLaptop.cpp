@@ -109,7 +109,8 @@ double SimulatedLaptop::modelDraw() const
 {
     // This test's processes only, as the running model counts them.
     BatteryModel model(root);
-    model.setThrottledCounter([] { return BatteryModel::countBackgroundProcesses(QCoreApplication::applicationPid()); });
+    const qint64 self = QCoreApplication::applicationPid();
+    model.setThrottledCounter([self] { return BatteryModel::countBackgroundProcesses(self); });
     return model.drawWatts();
 }
 

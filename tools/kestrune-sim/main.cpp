@@ -55,7 +55,8 @@ int runModel(const QStringList& arguments)
                                    QStringLiteral("X"), QStringLiteral("1"));
     const QCommandLineOption ticks(QStringLiteral("ticks"), QStringLiteral("stop after N steps"), QStringLiteral("N"));
     const QCommandLineOption processesOf(QStringLiteral("processes-of"),
-                                         QStringLiteral("count only this process's descendants"), QStringLiteral("PID"));
+                                         QStringLiteral("count only this process's descendants"),
+                                         QStringLiteral("PID"));
     parser.addOptions({tickMs, speed, ticks, processesOf});
     if (!parser.parse(arguments) || parser.positionalArguments().size() != 2)
         return usage();
