@@ -100,8 +100,8 @@ std::optional<int> minutes(const QVariantMap& map, const char* key)
 
 } // namespace
 
-BatteryMonitor::BatteryMonitor(QString sysfsRoot, const Clock& clock, std::optional<std::chrono::milliseconds> changePoll,
-                               QObject* parent)
+BatteryMonitor::BatteryMonitor(QString sysfsRoot, const Clock& clock,
+                               std::optional<std::chrono::milliseconds> changePoll, QObject* parent)
     : QObject(parent)
     , m_root(std::move(sysfsRoot))
     , m_clock(clock)

@@ -606,7 +606,7 @@ QList<SavingsStats::DayEntry> PowerSaverEngine::readRecentDays(const QDateTime& 
 const QList<SavingsStats::DayEntry>& PowerSaverEngine::recentDays(const QDateTime& now)
 {
     const QDateTime today = m_calendar.startOfDay(now);
-    if (!m_recentDaysOf.isValid() || m_recentDaysOf != today) {
+    if (m_recentDaysOf != today) {
         m_recentDays = readRecentDays(now);
         m_recentDaysOf = today;
     }
@@ -617,7 +617,7 @@ void PowerSaverEngine::addToRecentDays(double wh, double minutes, const QDateTim
 {
     const QDateTime today = m_calendar.startOfDay(now);
     // Days not read yet, or read on another day, are read afresh at the check anyway.
-    if (!m_recentDaysOf.isValid() || m_recentDaysOf != today)
+    if (m_recentDaysOf != today)
         return;
     // The sums the store takes in today's row, in the same order.
     for (SavingsStats::DayEntry& entry : m_recentDays) {

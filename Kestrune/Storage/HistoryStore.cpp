@@ -213,7 +213,7 @@ bool HistoryStore::fullCheckDue(const QDateTime& now)
     return false;
 }
 
-bool HistoryStore::writeNote(bool closed) const
+void HistoryStore::writeNote(bool closed) const
 {
     QJsonObject note{{QLatin1String("closed"), closed},
                      {QLatin1String("checkedAt"), m_checkedAt.toMSecsSinceEpoch()}};
@@ -226,7 +226,8 @@ bool HistoryStore::writeNote(bool closed) const
     // a full check at the next open.
     const QByteArray bytes = QJsonDocument(note).toJson(QJsonDocument::Compact);
     QFile file(notePath(m_filePath));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
 }
 
 bool HistoryStore::initialize(QString* error)

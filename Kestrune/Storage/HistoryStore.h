@@ -111,8 +111,8 @@ private:
     // session and the file as it is now; when not, takes the time of the last such check.
     bool fullCheckDue(const QDateTime& now);
     // The note beside the file: that the store is in use, or that it was closed cleanly and
-    // how the file looked then. False when it could not be written.
-    bool writeNote(bool closed) const;
+    // how the file looked then.
+    void writeNote(bool closed) const;
     // Why the open file cannot serve as a store of schema `version` (damaged, or not a store
     // of ours); empty when it can. Reads only; reads the whole file only when `throughout`.
     QString damageOf(qint64 version, bool throughout) const;

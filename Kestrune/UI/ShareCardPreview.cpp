@@ -51,10 +51,14 @@ void ShareCardPreview::paintEvent(QPaintEvent*)
         painter.drawPixmap(frame, m_image, QRectF(m_image.rect()));
         return;
     }
-    // The live card is drawn at half size about the frame's centre.
+    // The live card is drawn at half size about the frame's centre, inside its own rounded
+    // edge as the image would be: its glow and rings reach past it.
     painter.translate(frame.center());
     painter.scale(liveScale, liveScale);
     painter.translate(-frame.center());
+    QPainterPath card;
+    card.addRoundedRect(frame, cornerRadius / liveScale, cornerRadius / liveScale);
+    painter.setClipPath(card, Qt::IntersectClip);
     m_card.paint(painter);
 }
 
